@@ -1,0 +1,161 @@
+#pragma once
+// Plain value records that cross subsystem borders. Copyable; no behaviour
+// beyond construction, copy and equality.
+
+#include "shared.h"
+
+#include <QImage>
+#include <QList>
+#include <QMetaType>
+#include <QString>
+#include <QStringList>
+
+// One playable item of a play list. A DSD image item's path carries
+// "__M__track__M__area" after the real file path; a CUE track's path is its
+// sheet's path and its fileName is the track title.
+struct MediaObjectInfo {
+    QString fileType; // lower-case extension without the dot
+    QString fileName; // display title
+    QString filePath; // absolute path, maybe with "__M__" selectors
+    int diskID = 0;   // row in pre_diskList
+
+    // fileType is not compared: the same item found under another suffix case
+    // is still the same item.
+    bool operator==(const MediaObjectInfo &o) const
+    {
+        return diskID == o.diskID && fileName == o.fileName && filePath == o.filePath;
+    }
+    bool operator!=(const MediaObjectInfo &o) const { return !(*this == o); }
+};
+
+// One storage volume as seen by the storage detection.
+struct DiskInfo {
+    QString diskName;       // volume label
+    QString diskPath;       // mount point under the media prefix
+    QString fileSystemType; // "tmpfs" is never a disk
+    QString storageId;      // name of the partition's folder
+    qint64 diskSizes = 0;   // total bytes
+    qint64 diskAvailSize = 0;
+    int port = 0;           // USB port 1..3 from "usb-storage_N"
+    int diskID = 0;         // row in pre_diskList
+    int musicTableID = 0;   // 1..3: which pre_diskdirN / pre_diskmusicN pair
+    int arrivalNo = 0;      // order in which the volume was found
+    bool appendToList = false;
+    bool hasSongs = false;
+};
+
+// One row of any list screen. Rows are identified by their title.
+struct ListInfo {
+    QString iconPath;  // empty: no icon, text at x = 10; else text at x = 59
+    QString title;
+    int attr = 0;      // row attribute for the list widgets
+    int type = 0;      // row kind
+    int id = -1;
+    QString value;
+    QString rightText;
+
+    bool operator==(const ListInfo &o) const { return title == o.title; }
+    bool operator!=(const ListInfo &o) const { return !(*this == o); }
+
+    // Where the row's text starts, given whether it carries an icon.
+    int textX() const { return iconPath.isEmpty() ? 10 : 59; }
+};
+
+struct TempInfoList {
+    ListInfo info;
+    int secondId = 0;
+
+    bool operator==(const TempInfoList &o) const { return info == o.info && secondId == o.secondId; }
+    bool operator!=(const TempInfoList &o) const { return !(*this == o); }
+};
+
+// The song now playing (g_CurMusicPlay). Written by the GUI thread and the
+// decoders, polled by the decoder, output and scanner threads: every field
+// is a Shared<> so that those unlocked reads are data-race free.
+struct CurMusicPlayStruct {
+    Shared<int> playState = 1;          // 1 stopped/opening, 2 playing, 3 paused
+    Shared<qint64> duration = 0;        // seconds, of the track
+    Shared<qint64> startOffset = 0;     // CUE track start inside its file
+    Shared<qint64> currentPosition = 0; // seconds inside the file
+    Shared<int> curIndex = 0;
+    Shared<bool> isResample = false;
+    Shared<bool> seeking = false;
+    Shared<bool> tailStart = false;
+    Shared<int> playMode = 0;
+    Shared<QString> title;
+    Shared<QString> artist;
+    Shared<QString> album;
+    Shared<QImage> albumPicture;
+    Shared<QString> fileType;
+    Shared<QString> filePath;
+    Shared<QString> sampleRateText;
+    Shared<QString> detailText;
+    Shared<int> diskID = 0;
+    Shared<bool> isHiRes = false;
+    Shared<bool> is48kFamily = false;
+    Shared<qint64> decodedTime = 0;
+    Shared<bool> decodeOver = false;
+    Shared<bool> noDuration = false;
+    Shared<int> currentScreen = 1;
+    Shared<bool> isSubPage = true;
+    Shared<QString> selectFileType;
+    Shared<QString> selectFileName;
+    Shared<QString> selectFilePath;
+    Shared<int> selectDiskID = 0;
+    Shared<int> curDiskID = 0;
+    Shared<QString> curDirPath;
+    Shared<int> musiclistType = 0;
+    Shared<QString> songsearchConfig;
+    Shared<QString> selectMuiscInfo;
+    Shared<bool> dbRebuilding = false;
+    Shared<QString> dbVersion;
+    Shared<int> outputSampleRate = 192000;
+    Shared<int> outputSampleFormat = 1; // AV_SAMPLE_FMT_S16
+    Shared<quint64> outputChannelLayout = 3; // front left + front right
+    Shared<int> outputBits = 16;
+    Shared<bool> listSelected = false;
+    Shared<bool> listSelectedAux = false;
+
+    // The item last chosen for playing, as searched for in the play lists.
+    MediaObjectInfo selectedItem() const
+    {
+        return MediaObjectInfo{selectFileType, selectFileName, selectFilePath, selectDiskID};
+    }
+};
+
+// Run-time values that are never persisted (g_TempData).
+struct TempRecordDataStruct {
+    Shared<int> languageID = 0;
+    Shared<bool> inTimeCorrection = false;
+    Shared<qint64> wireKeyTime = 0;
+    Shared<int> transportCommand = 0;
+    Shared<int> bleRequestedState = 0;
+    Shared<int> pendingIndex = -1;
+    Shared<bool> soundOn = false;
+    Shared<int> wheelStudyMode = 0;
+    Shared<bool> resumePending = true;
+    Shared<bool> skipInProgress = false;
+    Shared<bool> usbPaused = false;
+    Shared<bool> albumScanStopped = false;
+    Shared<bool> diskJoinPending = false;
+    Shared<int> mcuSystemState = 0;
+    Shared<int> popupType = 0;
+    Shared<qint64> lastDiskKey = 0;
+    Shared<bool> popupOpen = false;
+    Shared<int> wheelAd1 = 200;
+    Shared<int> wheelAd2 = 200;
+    Shared<QList<int>> diskIdList;
+    Shared<int> inputSampleRate = 0;
+    Shared<int> bitsPerSample = 0;
+    Shared<bool> dsdNotSupported = false;
+    Shared<bool> checkPauseStopped = false;
+    Shared<quint8> blePlayerState = 0;
+    // Scratch text and list for the screens' temporary selections.
+    Shared<QString> tempText;
+    Shared<QStringList> tempList;
+};
+
+Q_DECLARE_METATYPE(MediaObjectInfo)
+Q_DECLARE_METATYPE(DiskInfo)
+Q_DECLARE_METATYPE(ListInfo)
+Q_DECLARE_METATYPE(TempInfoList)

@@ -1,0 +1,38 @@
+#include "globals.h"
+#include "mainwindow.h"
+#include "platform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTextCodec>
+
+int main(int argc, char *argv[])
+{
+    Platform::applyEnvironment();
+    sw_getShmID(); // without shared memory the player runs with no heartbeat
+
+    QApplication app(argc, argv);
+    QApplication::setOverrideCursor(Qt::BlankCursor);
+
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
+
+    QFile qss(QStringLiteral(":/qss/Resource/MainStyle.qss"));
+    if (qss.open(QIODevice::ReadOnly)) {
+        QByteArray css = qss.readAll();
+        const int nul = css.indexOf('\0');
+        if (nul >= 0)
+            css.truncate(nul);
+        app.setStyleSheet(QString::fromLatin1(css));
+        qss.close();
+    }
+
+    int rc = 0;
+    {
+        MainWindow w;
+        w.show();
+        rc = app.exec();
+    }
+    return rc;
+}

@@ -1,0 +1,84 @@
+#include "testsandbox.h"
+
+#include "platform.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <csignal>
+
+namespace {
+
+QString script() { return TestSandbox::sourceDir() + QStringLiteral("/tools/sandbox/sandbox"); }
+
+} // namespace
+
+TestSandbox::TestSandbox(const QStringList &createOptions)
+    : m_tmp(QStringLiteral("/tmp/vdx-test-XXXXXX"))
+{
+    if (!m_tmp.isValid())
+        return;
+    const QString dir = m_tmp.path() + QStringLiteral("/sb");
+    QStringList args{QStringLiteral("create"), dir, QStringLiteral("--player"),
+                     binaryDir() + QStringLiteral("/app/KLVPlayer")};
+    args += createOptions;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VDX_DAEMON"), binaryDir() + QStringLiteral("/tools/KLVDaemon"));
+    p.setProcessEnvironment(env);
+    p.start(script(), args);
+    if (p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
+        m_dir = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    else
+        qWarning("sandbox create failed: %s", p.readAllStandardError().constData());
+}
+
+TestSandbox::~TestSandbox()
+{
+    if (!m_dir.isEmpty()) {
+        if (Platform::sandboxDir() == m_dir)
+            leave();
+        run(QStringLiteral("destroy"));
+    }
+}
+
+int TestSandbox::run(const QString &command, const QStringList &args, QString *output) const
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VDX_DAEMON"), binaryDir() + QStringLiteral("/tools/KLVDaemon"));
+    env.remove(QStringLiteral("VDX_SANDBOX"));
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(script(), QStringList{command, m_dir} + args);
+    if (!p.waitForFinished(60000))
+        return -1;
+    if (output)
+        *output = QString::fromLocal8Bit(p.readAllStandardOutput());
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+void TestSandbox::enter() const
+{
+    Platform::setSandbox(m_dir);
+}
+
+void TestSandbox::leave()
+{
+    Platform::setSandbox(QString());
+}
+
+QString TestSandbox::readFile(const QString &relPath) const
+{
+    QFile f(m_dir + QLatin1Char('/') + relPath);
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(f.readAll());
+}
+
+int TestSandbox::playerPid() const
+{
+    const int pid = readFile(QStringLiteral("var/run/player.pid")).trimmed().toInt();
+    return pid > 0 && ::kill(pid, 0) == 0 ? pid : 0;
+}

@@ -1,0 +1,43 @@
+#pragma once
+// A sandbox for one test: created in a temporary folder through
+// tools/sandbox/sandbox, destroyed (with everything it started or mounted)
+// when the object goes away.
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+class TestSandbox
+{
+public:
+    // Options as for "sandbox create" (e.g. {"--mcu","none"}).
+    explicit TestSandbox(const QStringList &createOptions = {"--mcu", "none", "--keys", "none"});
+    ~TestSandbox();
+    TestSandbox(const TestSandbox &) = delete;
+    TestSandbox &operator=(const TestSandbox &) = delete;
+
+    bool isValid() const { return !m_dir.isEmpty(); }
+    QString dir() const { return m_dir; }
+    QString path(const QString &boardPath) const { return m_dir + boardPath; }
+
+    // Runs the sandbox script with a command; returns its exit code.
+    int run(const QString &command, const QStringList &args = {}, QString *output = nullptr) const;
+    bool start() const { return run(QStringLiteral("start")) == 0; }
+    bool stop() const { return run(QStringLiteral("stop")) == 0; }
+
+    // Makes this process act inside the sandbox (platform layer and paths).
+    void enter() const;
+    // Back to the board's paths.
+    static void leave();
+
+    QString readFile(const QString &relPath) const;
+    // PID of the player the supervisor runs now (0 if none).
+    int playerPid() const;
+
+    static QString sourceDir() { return QStringLiteral(VDX_SOURCE_DIR); }
+    static QString binaryDir() { return QStringLiteral(VDX_BINARY_DIR); }
+
+private:
+    QTemporaryDir m_tmp;
+    QString m_dir;
+};
