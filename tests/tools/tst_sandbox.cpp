@@ -1,0 +1,169 @@
+// The real KLVPlayer under the supervisor in sandboxes: log banner,
+// heartbeat, running without shared memory, restarts, isolation.
+#include "testsandbox.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+namespace {
+
+// The heartbeat word of a sandbox's segment, or -1 when there is none.
+int heartbeat(const TestSandbox &sb)
+{
+    QSettings conf(sb.dir() + QStringLiteral("/platform.conf"), QSettings::IniFormat);
+    bool ok = false;
+    const int key = conf.value(QStringLiteral("shm_key")).toString().toInt(&ok, 0);
+    if (!ok)
+        return -1;
+    const int id = shmget(static_cast<key_t>(key), 8, 0);
+    if (id < 0)
+        return -1;
+    void *p = shmat(id, nullptr, SHM_RDONLY);
+    if (p == reinterpret_cast<void *>(-1))
+        return -1;
+    const int v = *static_cast<volatile int *>(p);
+    shmdt(p);
+    return v;
+}
+
+QString playerLog(const TestSandbox &sb) { return sb.readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt")); }
+QString supervisorLog(const TestSandbox &sb) { return sb.readFile(QStringLiteral("var/log/supervisor.log")); }
+
+} // namespace
+
+class TstSandbox : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void bannerAfterOversizedLogAndHeartbeat()
+    {
+        TestSandbox sb;
+        QVERIFY(sb.isValid());
+        {
+            QFile f(sb.dir() + QStringLiteral("/run/media/mmcblk1p3/log_730.txt"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.resize(5120001));
+        }
+        QVERIFY(sb.start());
+        QTRY_VERIFY_WITH_TIMEOUT(playerLog(sb).contains(QStringLiteral("APP Runing")), 15000);
+        QVERIFY(playerLog(sb).indexOf(QStringLiteral("=====")) == 24); // banner is the first line
+        QTRY_VERIFY_WITH_TIMEOUT(heartbeat(sb) > 0, 10000);
+        const int first = heartbeat(sb);
+        QTRY_VERIFY_WITH_TIMEOUT(heartbeat(sb) == first + 1, 6000);
+        const int second = heartbeat(sb);
+        QTest::qWait(2500);
+        QVERIFY(heartbeat(sb) <= second + 1); // one step per 4 s, not faster
+        QTRY_VERIFY_WITH_TIMEOUT(heartbeat(sb) == second + 1, 6000);
+    }
+
+    void runsWithoutSharedMemory()
+    {
+        TestSandbox sb({"--mcu", "none", "--keys", "none", "--no-shm"});
+        QVERIFY(sb.isValid());
+        QVERIFY(sb.start());
+        QTRY_VERIFY_WITH_TIMEOUT(sb.playerPid() > 0, 10000);
+        const int pid = sb.playerPid();
+        QTRY_VERIFY_WITH_TIMEOUT(playerLog(sb).contains(QStringLiteral("APP Runing")), 15000);
+        QTest::qWait(5000);
+        QCOMPARE(sb.playerPid(), pid); // still the same process
+        QVERIFY(supervisorLog(sb).contains(QStringLiteral("no heartbeat")));
+    }
+
+    void supervisorRestartsKilledAndStalledPlayers()
+    {
+        TestSandbox sb;
+        QVERIFY(sb.isValid());
+        QVERIFY(sb.start());
+        QTRY_VERIFY_WITH_TIMEOUT(sb.playerPid() > 0, 10000);
+        const int first = sb.playerPid();
+        QCOMPARE(::kill(first, SIGKILL), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(sb.playerPid() > 0 && sb.playerPid() != first, 10000);
+        QVERIFY(supervisorLog(sb).contains(QStringLiteral("killed by signal 9")));
+
+        // A player that stops beating (frozen) is killed after 20 s and restarted.
+        const int second = sb.playerPid();
+        QTRY_VERIFY_WITH_TIMEOUT(heartbeat(sb) > 0, 10000);
+        QCOMPARE(::kill(second, SIGSTOP), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(sb.playerPid() > 0 && sb.playerPid() != second, 40000);
+        QVERIFY(supervisorLog(sb).contains(QStringLiteral("heartbeat unchanged for 20 s")));
+    }
+
+    void sandboxesSideBySide()
+    {
+        TestSandbox a;
+        TestSandbox b;
+        QVERIFY(a.isValid() && b.isValid());
+        QVERIFY(a.start());
+        QVERIFY(b.start());
+        QTRY_VERIFY_WITH_TIMEOUT(a.playerPid() > 0 && b.playerPid() > 0, 10000);
+        QVERIFY(a.playerPid() != b.playerPid());
+        QTRY_VERIFY_WITH_TIMEOUT(heartbeat(a) > 0 && heartbeat(b) > 0, 10000);
+
+        // "killall -9 KLVPlayer" in one sandbox ends only that sandbox's player.
+        const int pa = a.playerPid();
+        const int pb = b.playerPid();
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VDX_SANDBOX"), a.dir());
+        p.setProcessEnvironment(env);
+        p.start(a.dir() + QStringLiteral("/bin/killall"), {QStringLiteral("-9"), QStringLiteral("KLVPlayer")});
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(a.playerPid() > 0 && a.playerPid() != pa, 10000);
+        QCOMPARE(b.playerPid(), pb);
+
+        // "reboot" restarts the player through the supervisor and is recorded.
+        const int pb2 = b.playerPid();
+        p.setProcessEnvironment([&] {
+            QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+            e.insert(QStringLiteral("VDX_SANDBOX"), b.dir());
+            return e;
+        }());
+        p.start(b.dir() + QStringLiteral("/bin/reboot"), {});
+        QVERIFY(p.waitForFinished(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(b.playerPid() > 0 && b.playerPid() != pb2, 10000);
+        QVERIFY(b.readFile(QStringLiteral("var/log/reboot.log")).contains(QStringLiteral("reboot")));
+        QVERIFY(supervisorLog(b).contains(QStringLiteral("reboot requested")));
+    }
+
+    void mountStubStaysInside()
+    {
+        TestSandbox sb;
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VDX_SANDBOX"), sb.dir());
+        p.setProcessEnvironment(env);
+        p.start(sb.dir() + QStringLiteral("/bin/mount"), {"-o", "remount,rw", "/"});
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitCode(), 0);
+        p.start(sb.dir() + QStringLiteral("/bin/umount"), {"/dev/sda1"});
+        QVERIFY(p.waitForFinished(10000));
+        QVERIFY(p.exitCode() != 0);
+        QVERIFY(sb.readFile(QStringLiteral("var/log/commands.log")).contains(QStringLiteral("mount -o remount,rw /")));
+    }
+
+    void destroyRemovesEverything()
+    {
+        QString dir;
+        int pid = 0;
+        {
+            TestSandbox sb;
+            dir = sb.dir();
+            QVERIFY(sb.start());
+            QTRY_VERIFY_WITH_TIMEOUT(sb.playerPid() > 0, 10000);
+            pid = sb.playerPid();
+        }
+        QVERIFY(!QFile::exists(dir));
+        QTRY_VERIFY_WITH_TIMEOUT(::kill(pid, 0) != 0, 5000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstSandbox)
+#include "tst_sandbox.moc"
