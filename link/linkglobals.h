@@ -1,0 +1,119 @@
+#pragma once
+// Process-wide state of the MCU link and the wired key link: the settings
+// images that mirror the DSP's memory, the frame staging records, the USB
+// link record for the phone app, the firmware upgrade buffers and the
+// wired key-repeat tracker.
+//
+// Threads: the images are ByteImages (every byte atomic): the screens edit
+// the live images on the GUI thread, the MCU worker reads them and keeps
+// the last-sent copies. The staging records are confined: SendFrameData and
+// RecFrameData belong to whoever builds or takes MCU frames under the MCU
+// protocol's queue lock; SendWireFrameData, RecWireFrameData and
+// m_nWireStruct belong to the wired link thread.
+
+#include "byteimage.h"
+#include "framerecord.h"
+#include "shared.h"
+
+#include <QByteArray>
+#include <QMutex>
+
+// Image sizes and the program image layout.
+namespace Image {
+constexpr int SystemSize = 136;
+constexpr int CasSystemSize = 168;
+constexpr int ProgramSize = 5312;
+constexpr int StoredPresets = 13; // presets 1..13 at m_nUseProgram[p - 1]
+constexpr int CasPresets = 16;    // cascaded presets 0..15
+constexpr int NameSize = 15;      // program name field: 13 characters and two zero bytes
+constexpr int SlotSize = 8;
+constexpr int InputBase = 296;
+constexpr int InputRecord = 280;     // 35 slots in the image
+constexpr int InputWholeLength = 288; // a whole input record on the wire
+constexpr int OutputBase = 576;
+constexpr int OutputRecord = 296;    // 37 slots
+constexpr int OutputChannels = 16;
+
+constexpr int inputSlot(int channel, int slot) { return InputBase + InputRecord * channel + SlotSize * slot; }
+constexpr int outputSlot(int channel, int slot) { return OutputBase + OutputRecord * channel + SlotSize * slot; }
+} // namespace Image
+
+using SystemImage = ByteImage<Image::SystemSize>;
+using CasSystemImage = ByteImage<Image::CasSystemSize>;
+using ProgramImage = ByteImage<Image::ProgramSize>;
+
+extern SystemImage m_nCurSystem;       // live system record
+extern SystemImage SendSYSData;        // system record as last sent
+extern CasSystemImage m_nCasSystem;    // cascaded unit's system record
+extern CasSystemImage SendCasSYSData;  // ... as last sent
+extern ProgramImage m_nCurProgram;     // live program image
+extern ProgramImage SendStructData;    // ... as last sent
+extern ProgramImage CasStructData;     // cascaded unit's program image
+extern ProgramImage SendCasStructData; // ... as last sent
+extern ProgramImage m_nUseProgram[Image::StoredPresets];
+extern ProgramImage m_nCasUseProgram[Image::CasPresets];
+
+// Stored preset p (1..13), or null.
+ProgramImage *storedPreset(int p);
+// Cascaded preset p (0..15), or null.
+ProgramImage *cascadePreset(int p);
+
+// Frame staging records (see the thread note above).
+extern FrameRecord SendFrameData;     // outgoing MCU frame
+extern FrameRecord RecFrameData;      // header of the last good incoming MCU frame
+extern FrameRecord SendWireFrameData; // outgoing wired answer
+extern FrameRecord RecWireFrameData;  // header of the last good wired key frame
+
+// This unit's device number on both links.
+extern const quint8 m_nCurDeviceid;
+
+// Model number of the cascaded DSP unit (-1: none found).
+extern Shared<int> m_nCasModel;
+// Cascaded models with a subwoofer channel of their own.
+bool Is_Sub_Model();
+
+// USB link record for the phone app: three bytes sent, and the current byte.
+extern ByteImage<3> m_nSendUSBLink;
+extern Shared<quint8> m_nCurUSBLink;
+
+// A byte buffer consumed from the front by one thread while another fills
+// it; every operation takes the lock.
+class LockedBytes
+{
+public:
+    void assign(const QByteArray &b);
+    void clear();
+    int size() const;
+    // Removes and returns at most n bytes from the front.
+    QByteArray takeFront(int n);
+
+private:
+    mutable QMutex m_lock;
+    QByteArray m_bytes;
+};
+
+// Firmware upgrade: the flag that switches the MCU worker to the upgrade
+// sender, the bytes still to send, and the upgrade state record.
+extern Shared<bool> m_bUpMCUFlag;
+extern LockedBytes m_nHexData;  // MCU firmware bytes still to send
+extern LockedBytes m_nDsp_Data; // DSP bytes still to send
+struct UpgradeFileState {
+    Shared<qint32> dspStep = 0;
+    Shared<quint32> dspAddress = 0; // little-endian on the wire; +44 per block
+    Shared<qint32> mcuStep = 0;
+    Shared<quint8> checksum = 0;
+    Shared<qint32> totalFrames = 0;
+    Shared<bool> startPending = false;
+};
+extern UpgradeFileState m_nReadDsp_McuFile_Flag;
+
+// Key-repeat tracker of the wired link (wired link thread only).
+struct WireKeyStruct {
+    qint32 lastKey = -1;
+    quint32 count = 0;
+    quint8 longPress = 0;
+    quint8 spare = 0;
+
+    void reset() { *this = WireKeyStruct(); }
+};
+extern WireKeyStruct m_nWireStruct;

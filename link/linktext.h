@@ -1,0 +1,18 @@
+#pragma once
+// Text helpers of the frames sent to the MCU.
+
+#include <QByteArray>
+#include <QString>
+
+// The longest prefix of text whose weight does not exceed max, as UTF-8. A
+// character in U+4E00..U+9FA5 weighs 3, any other 1; a text that fits is
+// returned whole. Every caller passes fromStart = true.
+QByteArray Proc_substr_filename(const QString &text, int max, bool fromStart);
+
+// The longest prefix of a UTF-8 text of at most maxBytes bytes that ends on
+// a character boundary.
+QByteArray utf8Prefix(const QByteArray &utf8, int maxBytes);
+
+// DSD rate number of a sample-rate text: "64" for "2.8MHz", "128" for
+// "5.6MHz", "256" for "11.2MHz", empty for anything else.
+QString get_Dsd_Bit(const QString &sampleRateText);
