@@ -69,6 +69,8 @@ private:
 struct MediaBufferStruct {
     // DSD ring: made by the DSD decoder, deleted by the PCM decoder's open.
     std::atomic<CCycleBuffer *> dsdBuffer{nullptr};
+    // Output threads reading dsdBuffer now; the ring is freed only at 0.
+    std::atomic<int> dsdReaders{0};
     // PCM queue: made once by the main window, lives as long as the program.
     std::atomic<BytequeueBuffer *> pcmBuffer{nullptr};
 
