@@ -1,3 +1,4 @@
+#include "exeshellfordb.h"
 #include "globals.h"
 #include "mainwindow.h"
 #include "platform.h"
@@ -14,6 +15,10 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setOverrideCursor(Qt::BlankCursor);
+
+    // System files and the library file before anything opens them.
+    ExeShellForDB shell;
+    shell.InitSysNeedFiles();
 
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     QDir::setCurrent(QCoreApplication::applicationDirPath());

@@ -1,31 +1,80 @@
 #include "mainwindow.h"
 
+#include "database.h"
 #include "globals.h"
+#include "gpioctrl.h"
 
+#include <QDebug>
+#include <QSettings>
 #include <QTimer>
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
 {
-    StartLog();
-    InitData();
-
-    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
+    setObjectName(QStringLiteral("MainWindow"));
     setFixedSize(480, 320);
     QWidget *central = new QWidget(this);
     central->setObjectName(QStringLiteral("centralWidget"));
     setCentralWidget(central);
+    setWindowTitle(QStringLiteral("MainWindow"));
 
+    StartLog();
+    InitData();
+    InitMusicDB();
+
+    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
+    setInterfaceNavigation(1);
+
+    timerInit();
+    InitGPIO_Port_Hotplug(true);
+}
+
+MainWindow::~MainWindow()
+{
+    delete m_powerGpio;
+}
+
+void MainWindow::InitMusicDB()
+{
+    m_settings = new QSettings(SettingFileName, QSettings::IniFormat, this);
+    m_settings->setIniCodec("utf-8");
+    g_CurMusicPlay.currentPosition = m_settings->value(QStringLiteral("SETTING/m_currentTime")).toInt();
+    g_CurMusicPlay.selectMuiscInfo = m_settings->value(QStringLiteral("SETTING/m_SelectPlayMuiscInfo")).toString();
+
+    m_database = new DataBase(this);
+    if (!m_database->createConnection())
+        qDebug() << "@@@@@@@@@@@@@@@@数据库连接不上@@@@@@@@@@@@@@@@";
+    m_database->initConfig();
+    qDebug() << "database verson:" << QString(g_CurMusicPlay.dbVersion) << DB_Versions;
+    if (QString(g_CurMusicPlay.dbVersion) != DB_Versions)
+        m_database->CreateDataBase(true);
+    connect(m_database, &DataBase::rebuilDBOver, this, &MainWindow::RebuilDataBaseOver, Qt::QueuedConnection);
+}
+
+void MainWindow::InitGPIO_Port_Hotplug(bool last)
+{
+    if (last) {
+        m_powerGpio = new GpioCtrl(14);
+        if (m_powerGpio->set_export() && m_powerGpio->set_direction("out"))
+            m_powerGpio->set_value(1);
+    }
+}
+
+void MainWindow::timerInit()
+{
     m_daemonTimer = new QTimer(this);
     connect(m_daemonTimer, &QTimer::timeout, this, &MainWindow::DaemontimeOut);
     m_daemonTimer->start(4000);
 }
-
-MainWindow::~MainWindow() = default;
 
 void MainWindow::DaemontimeOut()
 {
     m_heartbeat = nextHeartbeat(m_heartbeat);
     if (shared)
         shared[0] = m_heartbeat;
+}
+
+void MainWindow::RebuilDataBaseOver()
+{
+    QTlog(QStringLiteral("library database repaired"));
 }

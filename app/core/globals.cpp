@@ -52,6 +52,8 @@ QList<MediaObjectInfo> mediaTempPlayList;
 QVector<DiskInfo> diskInfoDataBaseList;
 QList<DiskInfo> UsingUSBDiskList;
 QList<int> InterfaceNavigationList;
+QList<PageListStruct> TempMediaObjectList;
+int Cur_Delay_Uint = 1000;
 int LanguageID = 0;
 
 volatile int *shared = nullptr;

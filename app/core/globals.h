@@ -41,6 +41,8 @@ extern QList<MediaObjectInfo> mediaTempPlayList;   // a selection before it beco
 extern QVector<DiskInfo> diskInfoDataBaseList;     // disks known to the library
 extern QList<DiskInfo> UsingUSBDiskList;           // disks mounted now
 extern QList<int> InterfaceNavigationList;         // screen history, oldest first
+extern QList<PageListStruct> TempMediaObjectList;  // the track browser's song pages
+extern int Cur_Delay_Uint;                         // delay unit: 1000 ms, 1001 cm, 1002 inch
 extern int LanguageID;
 
 // Heartbeat segment (null without shared memory).

@@ -150,9 +150,39 @@ struct TempRecordDataStruct {
     Shared<bool> dsdNotSupported = false;
     Shared<bool> checkPauseStopped = false;
     Shared<quint8> blePlayerState = 0;
+    Shared<bool> wheelValuesLoaded = false; // "Wheelad2" was read from the library
+    Shared<bool> listLoading = false;       // a volume's songs are being loaded into the play list
+    Shared<bool> songExistChecked = false;  // a volume's has-songs flag has been settled
     // Scratch text and list for the screens' temporary selections.
     Shared<QString> tempText;
     Shared<QStringList> tempList;
+};
+
+// One page of the track browser's song lists: the items behind its rows.
+struct PageListStruct {
+    QList<MediaObjectInfo> mediaList;
+};
+
+// A library row handed between the database, the scanner and the
+// album/artist scan: folder rows (rowid, readOver, path) and file rows
+// (rowid, disk id, full path, type).
+struct MediaInfo {
+    int rowid = 0;
+    int readOver = 0;
+    int diskID = 0;
+    QString filePath;
+    QString fileExt;
+};
+
+// One file as the scanner enters it.
+struct AudioInfo {
+    QString title;
+    QString fileExt;
+    QString filePath; // full path (made volume-relative when stored)
+    qint64 fileSize = 0;
+    QString artist;
+    QString album;
+    qint64 createTime = 0; // modification day at 00:00 local time
 };
 
 Q_DECLARE_METATYPE(MediaObjectInfo)
