@@ -1,0 +1,258 @@
+#include "sacd_dsf.h"
+
+#include "sacd_bytes.h"
+#include "sacd_media.h"
+
+#include <algorithm>
+#include <cmath>
+
+using namespace sacd_bytes;
+
+namespace {
+
+constexpr uint32_t kMaxBlockSize = 1u << 20;
+
+int loudspeakerCode(uint32_t channelType)
+{
+    switch (channelType) {
+    case 1: return 5; // mono
+    case 2: return 0; // stereo
+    case 3: return 6; // three channels
+    case 4: return 1; // quad
+    case 5: return 2; // four channels
+    case 6: return 3; // five channels
+    case 7: return 4; // 5.1
+    default: return 65535;
+    }
+}
+
+} // namespace
+
+sacd_dsf_t::sacd_dsf_t()
+{
+    for (int i = 0; i < 256; ++i) {
+        uint8_t r = 0;
+        for (int b = 0; b < 8; ++b)
+            if (i & (1 << b))
+                r |= static_cast<uint8_t>(0x80 >> b);
+        m_swap_bits[i] = r;
+    }
+}
+
+sacd_dsf_t::~sacd_dsf_t()
+{
+    close();
+}
+
+bool sacd_dsf_t::open(sacd_media_t *media)
+{
+    close();
+    if (!media || !media->isOpen())
+        return false;
+    m_media = media;
+    const int64_t fileSize = media->get_size();
+    uint8_t hdr[28];
+    if (!media->seek(0) || media->read(hdr, 28) != 28)
+        return false;
+    if (!is_id(hdr, "DSD ") || le64(hdr + 4) != 28)
+        return false;
+    m_file_size = le64(hdr + 12);
+    m_metadata_offset = le64(hdr + 20);
+
+    uint8_t fmt[52];
+    if (media->read(fmt, 52) != 52 || !is_id(fmt, "fmt "))
+        return false;
+    const uint64_t fmtSize = le64(fmt + 4);
+    if (fmtSize < 52 || fmtSize > uint64_t(fileSize))
+        return false;
+    const uint32_t formatId = le32(fmt + 16);
+    const uint32_t channelType = le32(fmt + 20);
+    const uint32_t channels = le32(fmt + 24);
+    const uint32_t rate = le32(fmt + 28);
+    const uint32_t bits = le32(fmt + 32);
+    const uint64_t samples = le64(fmt + 36);
+    const uint32_t blockSize = le32(fmt + 44);
+    if (formatId != 0 || channels < 1 || channels > 6)
+        return false;
+    if (bits == 1)
+        m_is_lsb = true;
+    else if (bits == 8)
+        m_is_lsb = false;
+    else
+        return false;
+    if (rate > 0x7FFFFFFFu || blockSize < 2 || blockSize > kMaxBlockSize || blockSize % 2)
+        return false;
+
+    uint8_t data[12];
+    if (!media->seek(int64_t(28 + fmtSize)) || media->read(data, 12) != 12 || !is_id(data, "data"))
+        return false;
+    const uint64_t dataChunkSize = le64(data + 4);
+    if (dataChunkSize < 12)
+        return false;
+
+    m_samplerate = static_cast<int>(rate);
+    m_channel_count = static_cast<int>(channels);
+    m_loudspeaker_config = loudspeakerCode(channelType);
+    m_block_size = blockSize;
+    m_sample_count = samples;
+    m_data_offset = uint64_t(media->get_position());
+    m_data_size = dataChunkSize - 12;
+
+    // DSF stores whole block groups (one block per channel); the last group
+    // is zero-padded. The data ends after the last whole group, but only
+    // sample count / 8 bytes of each channel are audio.
+    const uint64_t groupBytes = uint64_t(m_channel_count) * m_block_size;
+    const uint64_t groupsInChunk = m_data_size / groupBytes + (m_data_size % groupBytes ? 1 : 0);
+    m_bytes_per_channel = std::min(m_sample_count / 8, groupsInChunk * m_block_size);
+    const uint64_t groups = m_bytes_per_channel / m_block_size + (m_bytes_per_channel % m_block_size ? 1 : 0);
+    m_data_end_offset = m_data_offset + std::min(groups * groupBytes, m_data_size);
+
+    m_block_data.assign(groupBytes, 0);
+    m_block_group = 0;
+    return media->seek(int64_t(m_data_offset));
+}
+
+bool sacd_dsf_t::close()
+{
+    m_media = nullptr;
+    m_block_data.clear();
+    m_samplerate = m_channel_count = 0;
+    m_block_size = 0;
+    m_sample_count = m_bytes_per_channel = 0;
+    m_data_offset = m_data_size = m_data_end_offset = 0;
+    m_block_group = 0;
+    return true;
+}
+
+uint32_t sacd_dsf_t::get_track_count(area_id_e area)
+{
+    if (!m_media)
+        return 0;
+    switch (area) {
+    case AREA_BOTH: return 1;
+    case AREA_TWOCH: return m_channel_count <= 2 ? 1 : 0;
+    case AREA_MULCH: return m_channel_count > 2 ? 1 : 0;
+    }
+    return 0;
+}
+
+uint64_t sacd_dsf_t::get_size()
+{
+    return uint64_t(m_channel_count) * (m_sample_count / 8);
+}
+
+uint64_t sacd_dsf_t::getDataSize()
+{
+    return 2 * m_bytes_per_channel;
+}
+
+uint64_t sacd_dsf_t::get_offset()
+{
+    return m_block_group * m_channel_count * m_block_size;
+}
+
+double sacd_dsf_t::get_duration()
+{
+    if (m_samplerate < 1)
+        return 0.0;
+    return double(m_sample_count) / m_samplerate;
+}
+
+double sacd_dsf_t::get_duration(uint32_t track)
+{
+    return track == 0 ? get_duration() : 0.0;
+}
+
+float sacd_dsf_t::getProgress()
+{
+    if (m_bytes_per_channel == 0)
+        return 0.0f;
+    return float(std::min<double>(1.0, double(m_block_group) * m_block_size / double(m_bytes_per_channel)));
+}
+
+uint64_t sacd_dsf_t::realBytesInGroup(uint64_t groupIndex) const
+{
+    if (m_block_size == 0 || groupIndex >= m_bytes_per_channel / m_block_size + 1)
+        return 0;
+    const uint64_t start = groupIndex * m_block_size;
+    if (start >= m_bytes_per_channel)
+        return 0;
+    return std::min<uint64_t>(m_block_size, m_bytes_per_channel - start);
+}
+
+bool sacd_dsf_t::seek(double seconds)
+{
+    if (!m_media || m_block_size == 0)
+        return false;
+    uint64_t bytes = 0;
+    if (seconds > 0 && m_samplerate > 0) {
+        const double target = seconds * m_samplerate / 8.0;
+        bytes = target >= double(m_bytes_per_channel) ? m_bytes_per_channel : uint64_t(target);
+    }
+    // Whole block groups only: a group holds one block of every channel.
+    m_block_group = bytes / m_block_size;
+    return m_media->seek(int64_t(m_data_offset + m_block_group * m_channel_count * m_block_size));
+}
+
+bool sacd_dsf_t::set_track(uint32_t track, area_id_e, uint32_t)
+{
+    if (!m_media || track != 0)
+        return false;
+    m_block_group = 0;
+    return m_media->seek(int64_t(m_data_offset));
+}
+
+bool sacd_dsf_t::read_frame(uint8_t *frame, uint32_t *size, frame_type_e *type)
+{
+    if (!m_media || !frame || !size || !type)
+        return false;
+    const uint32_t out = get_frame_size();
+    const uint64_t real = realBytesInGroup(m_block_group);
+    if (*size < out || real == 0)
+        return false;
+    const uint64_t groupBytes = m_block_data.size();
+    const uint64_t pos = m_data_offset + m_block_group * groupBytes;
+    if (pos >= m_data_end_offset)
+        return false;
+    const uint32_t want = uint32_t(std::min<uint64_t>(groupBytes, m_data_end_offset - pos));
+    const uint32_t got = m_media->read(m_block_data.data(), want);
+    if (got == 0)
+        return false;
+
+    const uint8_t *swap = m_is_lsb ? m_swap_bits.data() : nullptr;
+    for (int o = 0; o < 2; ++o) {
+        // Mono plays on both outputs; with more channels the first two are
+        // the front pair in every DSF channel type.
+        const uint32_t c = m_channel_count == 1 ? 0 : uint32_t(o);
+        const uint64_t start = uint64_t(c) * m_block_size;
+        const uint64_t avail = got > start ? std::min<uint64_t>(real, got - start) : 0;
+        const uint8_t *src = m_block_data.data() + start;
+        uint8_t *dst = frame + 2 * o;
+        for (uint32_t i = 0; i < m_block_size; i += 2) {
+            uint8_t b0 = kDsdSilence, b1 = kDsdSilence;
+            if (i < avail)
+                b0 = swap ? swap[src[i]] : src[i];
+            if (i + 1 < avail)
+                b1 = swap ? swap[src[i + 1]] : src[i + 1];
+            // Little-endian 16-bit word, earliest byte most significant.
+            dst[0] = b1;
+            dst[1] = b0;
+            dst += 4;
+        }
+    }
+    ++m_block_group;
+    *size = out;
+    *type = FRAME_DSD;
+    return true;
+}
+
+bool sacd_dsf_t::getTrackDetails(uint32_t, area_id_e, TrackDetails *details)
+{
+    if (!details)
+        return false;
+    details->strArtist = "Unknown Artist";
+    details->strTitle = "Unknown Title";
+    details->strAlbum.clear();
+    details->channelCount = m_channel_count;
+    return true;
+}
