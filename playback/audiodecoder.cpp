@@ -47,17 +47,6 @@ bool directFormat(AVSampleFormat fmt)
     }
 }
 
-inline int16_t fltToS16(float v)
-{
-    if (v < -1.0f)
-        return -32767;
-    if (v > 1.0f)
-        return 32767;
-    if (v != v) // NaN: silence rather than an undefined conversion
-        return 0;
-    return static_cast<int16_t>(v * 32767.0f);
-}
-
 } // namespace
 
 // Per-track state of the decode procedure (decode thread only).
@@ -384,59 +373,7 @@ void AudioDecoder::seekToStart()
 
 int AudioDecoder::write_snd_Frame(const AVFrame *frame)
 {
-    const int samples = frame->nb_samples;
-    const int channels = frame->ch_layout.nb_channels;
-    const auto fmt = static_cast<AVSampleFormat>(frame->format);
-    if (samples <= 0 || channels < 1)
-        return 0;
-    const bool mono = channels == 1;
-    if (fmt == AV_SAMPLE_FMT_FLTP) {
-        m_scratch.resize(size_t(samples) * 4);
-        auto *out = reinterpret_cast<int16_t *>(m_scratch.data());
-        const auto *l = reinterpret_cast<const float *>(frame->extended_data[0]);
-        const auto *r = reinterpret_cast<const float *>(frame->extended_data[mono ? 0 : 1]);
-        for (int i = 0; i < samples; ++i) {
-            out[2 * i] = fltToS16(l[i]);
-            out[2 * i + 1] = fltToS16(r[i]);
-        }
-        return samples * 4;
-    }
-    const int n = av_get_bytes_per_sample(fmt);
-    const int bytes = samples * n * 2;
-    m_scratch.resize(size_t(bytes));
-    uint8_t *out = m_scratch.data();
-    if (!av_sample_fmt_is_planar(fmt)) {
-        const uint8_t *in = frame->extended_data[0];
-        if (!mono) {
-            std::memcpy(out, in, size_t(bytes));
-        } else {
-            for (int i = 0; i < samples; ++i) {
-                std::memcpy(out + (2 * i) * n, in + i * n, n);
-                std::memcpy(out + (2 * i + 1) * n, in + i * n, n);
-            }
-        }
-        return bytes;
-    }
-    const uint8_t *l = frame->extended_data[0];
-    const uint8_t *r = frame->extended_data[mono ? 0 : 1];
-    if (n == 2) {
-        auto *o = reinterpret_cast<int16_t *>(out);
-        const auto *a = reinterpret_cast<const int16_t *>(l);
-        const auto *b = reinterpret_cast<const int16_t *>(r);
-        for (int i = 0; i < samples; ++i) {
-            o[2 * i] = a[i];
-            o[2 * i + 1] = b[i];
-        }
-    } else {
-        auto *o = reinterpret_cast<int32_t *>(out);
-        const auto *a = reinterpret_cast<const int32_t *>(l);
-        const auto *b = reinterpret_cast<const int32_t *>(r);
-        for (int i = 0; i < samples; ++i) {
-            o[2 * i] = a[i];
-            o[2 * i + 1] = b[i];
-        }
-    }
-    return bytes;
+    return writeStereoBlock(frame, m_scratch);
 }
 
 bool AudioDecoder::queueBlock(Track &t, const uint8_t *data, int bytes, int frames)
