@@ -13,7 +13,7 @@ inline int16_t fltToS16(float v)
         return 32767;
     if (v != v) // NaN: silence rather than an undefined conversion
         return 0;
-    return static_cast<int16_t>(v * 32767.0f);
+    return static_cast<int16_t>(double(v) * 32767.0); // exact product, then truncation
 }
 
 } // namespace
