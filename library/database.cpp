@@ -468,6 +468,28 @@ bool DataBase::Check_DiskInfo()
     return true;
 }
 
+QVector<DiskInfo> DataBase::read_DiskList(QList<int> *statuses)
+{
+    QVector<DiskInfo> out;
+    Statement st(m_db, "SELECT rowid,diskName,fileSystemType,diskSizes,diskAvailSize,diskPath,musicTableID,status "
+                       "FROM pre_diskList;");
+    while (st.next()) {
+        DiskInfo d;
+        d.diskID = st.integer(0);
+        d.diskName = sqliteDescape(st.text(1));
+        d.fileSystemType = st.text(2);
+        d.diskSizes = st.text(3).toLongLong();
+        d.diskAvailSize = st.text(4).toLongLong();
+        d.diskPath = sqliteDescape(st.text(5));
+        d.musicTableID = st.integer(6);
+        d.port = get_USBID(d.diskPath.section(QLatin1Char('/'), 0, -2));
+        out.append(d);
+        if (statuses)
+            statuses->append(st.integer(7));
+    }
+    return out;
+}
+
 int DataBase::get_Last_Rowid()
 {
     sqlite3 *db = m_db;

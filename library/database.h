@@ -58,6 +58,9 @@ public:
     bool del_DiskInfo(int rowid);
     bool Check_DiskInfo();
     int get_Last_Rowid();
+    // Every recorded volume, in table order (disk id, table slot, name,
+    // stored mount point, sizes); statuses, when asked, alongside.
+    QVector<DiskInfo> read_DiskList(QList<int> *statuses = nullptr);
 
     // Folders. insert_Dir returns the new folder's rowid (0 on error).
     int insert_Dir(const QString &table, int fid, const QString &dirPath, int diskID);
