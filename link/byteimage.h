@@ -11,6 +11,16 @@
 
 #include <atomic>
 
+// The loops over an image's bytes, out of line and shared by every size.
+// Inlined once per size, GCC 12 at -O2 folded the copies of different sizes
+// together (identical-code folding) and compiled a 288-byte copy from the
+// program image into an endless loop.
+namespace ByteImageOps {
+bool read(const std::atomic<quint8> *b, int size, int off, quint8 *dst, int len);
+bool write(std::atomic<quint8> *b, int size, int off, const quint8 *src, int len);
+void fill(std::atomic<quint8> *b, int size, int off, quint8 v, int len);
+} // namespace ByteImageOps
+
 template <int N>
 class ByteImage
 {
@@ -52,14 +62,7 @@ public:
     quint8 operator[](int i) const { return at(i); }
 
     // Copies len bytes from off into dst; false (dst untouched) when out of range.
-    bool read(int off, quint8 *dst, int len) const
-    {
-        if (!inRange(off, len))
-            return false;
-        for (int i = 0; i < len; ++i)
-            dst[i] = m_b[off + i].load(std::memory_order_relaxed);
-        return true;
-    }
+    bool read(int off, quint8 *dst, int len) const { return ByteImageOps::read(m_b, N, off, dst, len); }
     QByteArray bytes(int off, int len) const
     {
         if (!inRange(off, len))
@@ -68,25 +71,12 @@ public:
         read(off, reinterpret_cast<quint8 *>(out.data()), len);
         return out;
     }
-    bool write(int off, const quint8 *src, int len)
-    {
-        if (!inRange(off, len))
-            return false;
-        for (int i = 0; i < len; ++i)
-            m_b[off + i].store(src[i], std::memory_order_relaxed);
-        return true;
-    }
+    bool write(int off, const quint8 *src, int len) { return ByteImageOps::write(m_b, N, off, src, len); }
     bool write(int off, const QByteArray &src)
     {
         return write(off, reinterpret_cast<const quint8 *>(src.constData()), src.size());
     }
-    void fill(quint8 v, int off = 0, int len = N)
-    {
-        if (!inRange(off, len))
-            return;
-        for (int i = 0; i < len; ++i)
-            m_b[off + i].store(v, std::memory_order_relaxed);
-    }
+    void fill(quint8 v, int off = 0, int len = N) { ByteImageOps::fill(m_b, N, off, v, len); }
     template <int M>
     bool copyFrom(const ByteImage<M> &src, int srcOff, int dstOff, int len)
     {
