@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
+#include <QHash>
 #include <QMutexLocker>
 #include <QSettings>
 
@@ -149,6 +150,7 @@ bool DataBase::createConnection()
     if (rc == SQLITE_OK) {
         m_db = db;
         m_connected = true;
+        ensureIndexes();
         return true;
     }
     sqlite3_close_v2(db);
@@ -156,6 +158,21 @@ bool DataBase::createConnection()
     closeConnection();
     RebuildDataBase();
     return false;
+}
+
+// The sorted song lists (by title, date, size) read each volume in key order
+// through these indexes and merge them, so the first row comes without
+// sorting the whole library. They lead with the sort column, not diskID, so
+// the planner keeps plain scans for the category and keyed lists. Created
+// on every open: files written before they existed gain them in place.
+void DataBase::ensureIndexes()
+{
+    static const char *const columns[][2] = {
+        {"abc", "fileName_ABC"}, {"time", "createTime"}, {"size", "fileSize"}};
+    for (int n = 1; n <= 3; ++n) {
+        for (const auto &c : columns)
+            exec(sqlf("CREATE INDEX IF NOT EXISTS pre_diskmusic%d_%s ON pre_diskmusic%d(%s);", n, c[0], n, c[1]));
+    }
 }
 
 bool DataBase::closeConnection()
@@ -857,13 +874,17 @@ bool DataBase::getMusicSearchList(int listIndex, int type, const QString &key)
         sql += songOrder(type);
 
     Statement st(m_db, utf8(sql));
+    // The page's previous items are freed after the rows are out, not before
+    // the first one (a long list takes milliseconds to free).
+    QList<MediaObjectInfo> previous;
     if (!category) {
         QMutexLocker results(&m_resultLock);
         while (TempMediaObjectList.size() <= listIndex)
             TempMediaObjectList.append(PageListStruct());
-        TempMediaObjectList[listIndex].mediaList.clear();
+        previous.swap(TempMediaObjectList[listIndex].mediaList);
     }
     int row = 0;
+    QHash<qint64, QString> dates; // many songs share a day; formatting local times is slow
     while (!isInterruptionRequested() || QThread::currentThread() != this) {
         if (!st.next())
             break;
@@ -885,8 +906,13 @@ bool DataBase::getMusicSearchList(int listIndex, int type, const QString &key)
             info.title = m.fileName;
             info.id = m.diskID;
             info.value = m.fileType;
-            if (type == 5)
-                info.rightText = QDateTime::fromSecsSinceEpoch(st.int64(4)).toString(QStringLiteral("yyyy/MM/dd"));
+            if (type == 5) {
+                const qint64 t = st.int64(4);
+                auto it = dates.find(t);
+                if (it == dates.end())
+                    it = dates.insert(t, QDateTime::fromSecsSinceEpoch(t).toString(QStringLiteral("yyyy/MM/dd")));
+                info.rightText = it.value();
+            }
             else if (type == 6)
                 info.rightText = bytesToSize(st.int64(4));
             QMutexLocker results(&m_resultLock);

@@ -110,6 +110,7 @@ protected:
 
 private:
     bool exec(const QByteArray &sql, QByteArray *error = nullptr);
+    void ensureIndexes();
     QString musicTable(int musicTableID) const;
     QString dirTable(int musicTableID) const;
 
