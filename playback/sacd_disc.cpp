@@ -113,6 +113,8 @@ bool sacd_disc_t::open(sacd_media_t *media)
         m_sector_size = SACD_PSN_SIZE;
     else
         return false;
+    const int64_t fileSize = media->get_size();
+    m_image_sectors = fileSize > 0 ? uint64_t(fileSize) / uint32_t(m_sector_size) : 0;
     if (!read_master_toc())
         return false;
 
@@ -349,6 +351,7 @@ bool sacd_disc_t::close()
     m_track_number = m_track_start_lsn = m_track_length_lsn = m_track_current_lsn = 0;
     reset_frame();
     m_sector_size = 0;
+    m_image_sectors = 0;
     m_media = nullptr;
     return true;
 }
@@ -446,7 +449,10 @@ bool sacd_disc_t::set_track(uint32_t track, area_id_e area, uint32_t offset)
     const area_toc_t &t = a->area_toc;
     const uint64_t areaEnd = uint64_t(t.track_end) + 1;
     const uint64_t first = track == 0 ? t.track_start : a->track_start_lsn[track];
-    const uint64_t next = track + 1 < t.track_count ? a->track_start_lsn[track + 1] : areaEnd;
+    uint64_t next = track + 1 < t.track_count ? a->track_start_lsn[track + 1] : areaEnd;
+    // An image cut short ends its track where the file ends, rather than
+    // playing silence for every missing sector.
+    next = std::min(next, m_image_sectors);
     if (first < t.track_start || next > areaEnd || next <= first || next - first > 0xFFFFFFFFu) {
         m_current_area = nullptr;
         return false;

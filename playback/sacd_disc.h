@@ -198,5 +198,6 @@ private:
     uint32_t m_sector_bad_reads = 0;
 
     int m_sector_size = 0;
+    uint64_t m_image_sectors = 0;         // whole sectors in the file
     std::vector<uint8_t> m_sector_buffer; // one sector of user data
 };

@@ -205,15 +205,25 @@ private slots:
         const QJsonObject d = fx.make("iso", "r.iso", {"--tracks", "0.4,0.4"});
         const QJsonObject t1 = d["areas"].toArray()[0].toObject()["tracks"].toArray()[1].toObject();
         const int lsn = t1["lsn"].toInt();
-        // The image ends 20 sectors into track 2.
-        QVERIFY(QFile::resize(fx.path("r.iso"), qint64(lsn + 20) * 2048));
         Disc m;
         QVERIFY(m.open(fx.path("r.iso")));
         QVERIFY(m.disc.set_track(1, AREA_TWOCH, 0));
+        const quint64 sectors = m.disc.get_size() / 2048;
+        // The medium fails 20 sectors into the track, after it was opened.
+        QVERIFY(QFile::resize(fx.path("r.iso"), qint64(lsn + 20) * 2048));
         const Frames f = readAll(m.disc);
-        QVERIFY(f.invalid > 0);
+        QCOMPARE(quint64(f.invalid), sectors - 20); // one invalid frame per unreadable sector
         QVERIFY(f.count - f.invalid >= 3);
         QVERIFY(m.disc.read_errors() > 0);
+
+        // An image already cut short when opened ends the track at its end.
+        Disc cut;
+        QVERIFY(cut.open(fx.path("r.iso")));
+        QVERIFY(cut.disc.set_track(1, AREA_TWOCH, 0));
+        QCOMPARE(cut.disc.get_size(), quint64(20) * 2048);
+        const Frames g = readAll(cut.disc);
+        QCOMPARE(g.invalid, 0);
+        QVERIFY(g.count >= 3 && g.count <= 5);
     }
 
     void notAnImage()

@@ -1,0 +1,19 @@
+// libFuzzer target: the DSDIFF reader, from open to the last frame.
+#include "fuzzfile.h"
+#include "fuzz_readers.h"
+#include "sacd_dsdiff.h"
+#include "sacd_media.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static FuzzFile file;
+    if (!file.set(data, size))
+        return 0;
+    sacd_media_t media;
+    if (!media.open(file.path().c_str()))
+        return 0;
+    sacd_dsdiff_t dff;
+    if (dff.open(&media))
+        readEverything(dff);
+    return 0;
+}
