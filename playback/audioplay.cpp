@@ -69,13 +69,15 @@ int AudioPlay::play(unsigned char *data, int frames)
 {
     if (!m_handle)
         return -1;
-    const snd_pcm_sframes_t n = snd_pcm_writei(m_handle, data, snd_pcm_uframes_t(frames));
+    snd_pcm_sframes_t n = snd_pcm_writei(m_handle, data, snd_pcm_uframes_t(frames));
     if (n == -EPIPE) {
-        // Underrun: the card ran dry; prepare it again and go on with the
-        // next block (this one is lost).
-        snd_pcm_prepare(m_handle);
+        // Underrun (the card ran dry, after a pause or a slow read): prepare
+        // it again and write the block once more, so that no music is lost.
         QTlog(QStringLiteral("reback frames %1").arg(QString::fromLocal8Bit(snd_strerror(int(n)))));
-    } else if (n < 0) {
+        if (snd_pcm_prepare(m_handle) == 0)
+            n = snd_pcm_writei(m_handle, data, snd_pcm_uframes_t(frames));
+    }
+    if (n < 0 && n != -EPIPE) {
         std::printf("snd_pcm_writei failed: %s\n", snd_strerror(int(n)));
         std::fflush(stdout);
         QTlog(QStringLiteral("snd_pcm_writei failed: %1").arg(QString::fromLocal8Bit(snd_strerror(int(n)))));
