@@ -49,6 +49,9 @@ int TestSandbox::run(const QString &command, const QStringList &args, QString *o
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("VDX_DAEMON"), binaryDir() + QStringLiteral("/tools/KLVDaemon"));
     env.remove(QStringLiteral("VDX_SANDBOX"));
+    // A player started from a test never needs a display.
+    if (!env.contains(QStringLiteral("QT_QPA_PLATFORM")))
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p.start(script(), QStringList{command, m_dir} + args);
