@@ -30,9 +30,9 @@ double dsdFileLength(const QString &path, const QString &suffix)
 
 } // namespace
 
-CueAudioInfo probeCueAudio(const QString &path)
+AudioFileInfo probeAudioFile(const QString &path)
 {
-    CueAudioInfo info;
+    AudioFileInfo info;
     const QString suffix = QFileInfo(path).suffix().toLower();
     const QByteArray file = QFile::encodeName(path);
     KLVMedia::Dictionary options;
@@ -63,7 +63,7 @@ CueAudioInfo probeCueAudio(const QString &path)
     return info;
 }
 
-QString resolveCueItem(const QString &sheetPath, const QString &title, const CueAudioProbe &probe)
+QString resolveCueItem(const QString &sheetPath, const QString &title, const AudioFileProbe &probe)
 {
     if (QFileInfo(sheetPath).suffix().toLower() != QLatin1String("cue"))
         return QString();
@@ -75,7 +75,7 @@ QString resolveCueItem(const QString &sheetPath, const QString &title, const Cue
     if (!QFileInfo::exists(audioPath))
         return audioPath;
 
-    const CueAudioInfo info = probe ? probe(audioPath) : CueAudioInfo();
+    const AudioFileInfo info = probe ? probe(audioPath) : AudioFileInfo();
     const QList<cueData> tracks = cue.getCueData();
     int found = -1;
     for (int i = 0; i < tracks.size(); ++i) {

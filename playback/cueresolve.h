@@ -7,23 +7,23 @@
 
 #include <functional>
 
-// What the player needs to know of the audio file a sheet names.
-struct CueAudioInfo {
+// What the player needs to know of an audio file (a CUE sheet's, a DSD file's).
+struct AudioFileInfo {
     QString artist;
     QString album;
     double durationSeconds = -1; // -1: unknown
 };
 
-using CueAudioProbe = std::function<CueAudioInfo(const QString &path)>;
+using AudioFileProbe = std::function<AudioFileInfo(const QString &path)>;
 
 // Tags through FFmpeg (probesize 4096, max_delay 5000000, the "album" and
 // "artist" entries); the length of DSF and DSDIFF files from the DSD readers,
 // of other files from FFmpeg.
-CueAudioInfo probeCueAudio(const QString &path);
+AudioFileInfo probeAudioFile(const QString &path);
 
 // sheetPath: the item's path (the sheet); title: the track title. Returns the
 // audio file's path, or an empty text when the item is no (valid) CUE sheet.
 // The track fields are set only when the file exists and a track of that
 // title is found.
 QString resolveCueItem(const QString &sheetPath, const QString &title,
-                       const CueAudioProbe &probe = probeCueAudio);
+                       const AudioFileProbe &probe = probeAudioFile);

@@ -207,7 +207,7 @@ private slots:
         QFile audio(dir.filePath("album.flac"));
         QVERIFY(audio.open(QIODevice::WriteOnly));
         audio.close();
-        const auto probe = [](const QString &) { return CueAudioInfo{QString(), QString(), 600.9}; };
+        const auto probe = [](const QString &) { return AudioFileInfo{QString(), QString(), 600.9}; };
         g_CurMusicPlay.seeking = seeking;
         g_TempData.resumePending = resume;
         g_CurMusicPlay.currentPosition = position;
@@ -230,7 +230,7 @@ private slots:
         int probed = 0;
         const auto probe = [&](const QString &) {
             ++probed;
-            return CueAudioInfo{QStringLiteral("Tag Artist"), QString(), 100};
+            return AudioFileInfo{QStringLiteral("Tag Artist"), QString(), 100};
         };
         QCOMPARE(resolveCueItem(dir.filePath("a.flac"), QStringLiteral("One"), probe), QString()); // not a sheet
         // The audio file does not exist: its path, nothing else.
@@ -253,12 +253,12 @@ private slots:
     {
         DsdFixtures fx;
         QVERIFY(!fx.make("dsf", "t.dsf", {"--seconds", "1.5", "--id3"}).isEmpty());
-        const CueAudioInfo info = probeCueAudio(fx.path("t.dsf"));
+        const AudioFileInfo info = probeAudioFile(fx.path("t.dsf"));
         QCOMPARE(info.artist, QStringLiteral("DSF Artist"));
         QCOMPARE(info.album, QStringLiteral("DSF Album"));
         QCOMPARE(info.durationSeconds, 1.5);
         QVERIFY(!fx.make("dff", "t.dff", {"--tracks", "1.0,1.0", "--markers", "start"}).isEmpty());
-        QCOMPARE(probeCueAudio(fx.path("t.dff")).durationSeconds, 2.0);
+        QCOMPARE(probeAudioFile(fx.path("t.dff")).durationSeconds, 2.0);
     }
 };
 

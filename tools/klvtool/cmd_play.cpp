@@ -1,10 +1,15 @@
 // klvtool play: one file through the real decoder and output thread, driven
 // as the main window drives them: open(), startPlay() starts the output
-// thread, the output thread's playOver() ends the track.
+// thread, the output thread's playOver() ends the track. DSD items
+// ("path__M__track__M__area", or a plain DSF, DSDIFF or image path) go
+// through the DSD decoder; a CUE track (the sheet and --title) plays its part
+// of the file the sheet names.
 #include "klvtool.h"
 
 #include "audiodecoder.h"
 #include "audioplayer.h"
+#include "cueresolve.h"
+#include "dsddecoder.h"
 #include "gpioctrl.h"
 #include "globals.h"
 #include "mediabuffer.h"
@@ -62,13 +67,16 @@ int runPlay(const QStringList &argsIn)
     QStringList args = argsIn;
     const QString startText = klvtool::takeOption(args, QStringLiteral("--start"), QStringLiteral("0"));
     const QString capture = klvtool::takeOption(args, QStringLiteral("--capture"));
+    const QString cueTitle = klvtool::takeOption(args, QStringLiteral("--title"));
     bool ok = false;
     const int start = startText.toInt(&ok);
     if (args.size() != 1 || !ok || start < 0) {
-        klvtool::err(QStringLiteral("usage: klvtool play FILE [--start SECONDS] [--capture PATH]"));
+        klvtool::err(QStringLiteral("usage: klvtool play FILE [--start SECONDS] [--capture PATH] [--title TRACK]"));
         return 2;
     }
-    const QFileInfo info(args.first());
+    const QString item = args.first();
+    const int selector = item.indexOf(QStringLiteral("__M__"));
+    const QFileInfo info(selector < 0 ? item : item.left(selector));
     const QString path = info.absoluteFilePath();
     if (!info.exists()) {
         klvtool::err(QStringLiteral("klvtool play: no file ") + path);
@@ -94,6 +102,7 @@ int runPlay(const QStringList &argsIn)
         m_MediaBuffer.pcmBuffer = new BytequeueBuffer(kPcmQueueBytes);
 
     AudioDecoder decoder;
+    DsdDecoder dsdDecoder;
     AudioPlayer player;
     player.setGpioLines(pathLine.get(), clock.get(), mute.get());
     player.setSourceQuery([] { return 5; });
@@ -108,6 +117,19 @@ int runPlay(const QStringList &argsIn)
     g_CurMusicPlay.tailStart = false;
     g_CurMusicPlay.startOffset = 0;
     g_TempData.resumePending = true; // keep the given start position
+    g_CurMusicPlay.currentPosition = start;
+
+    // What the controller does before it opens a decoder.
+    QString audioPath = path;
+    if (info.suffix().toLower() == QLatin1String("cue")) {
+        audioPath = resolveCueItem(path, cueTitle);
+        if (audioPath.isEmpty() || !QFileInfo::exists(audioPath) || g_CurMusicPlay.title.get() != cueTitle) {
+            klvtool::err(QStringLiteral("klvtool play: no track \"%1\" in %2").arg(cueTitle, path));
+            return 1;
+        }
+        g_CurMusicPlay.fileType = QFileInfo(audioPath).suffix().toLower();
+    }
+    const bool dsd = Is_DSDFile(QFileInfo(audioPath).suffix());
 
     bool failed = false;
     bool finished = false;
@@ -116,6 +138,7 @@ int runPlay(const QStringList &argsIn)
             return;
         finished = true;
         decoder.stop(false);
+        dsdDecoder.stop(false);
         player.wait(10000);
         QCoreApplication::exit(code);
     };
@@ -133,6 +156,20 @@ int runPlay(const QStringList &argsIn)
         klvtool::err(QStringLiteral("klvtool play: ") + g_CurMusicPlay.title.get());
     });
     QObject::connect(&decoder, &AudioDecoder::playOver, ctx, [&] { finish(failed ? 1 : 0); });
+    QObject::connect(&dsdDecoder, &DsdDecoder::startPlay, &player, [&] { player.play(); }, Qt::QueuedConnection);
+    QObject::connect(&dsdDecoder, &DsdDecoder::songChanged, ctx, [&] {
+        if (g_TempData.dsdNotSupported) {
+            failed = true;
+            klvtool::err(QStringLiteral("klvtool play: ") + g_CurMusicPlay.title.get());
+            return;
+        }
+        klvtool::out(QStringLiteral("track %1 | %2 | %3 | %4 | %5 s")
+                         .arg(g_CurMusicPlay.title.get(), g_CurMusicPlay.artist.get(), g_CurMusicPlay.album.get(),
+                              g_CurMusicPlay.sampleRateText.get())
+                         .arg(g_CurMusicPlay.duration.get()));
+    });
+    // An unusable DSD item is skipped 2 s after the report.
+    QObject::connect(&dsdDecoder, &DsdDecoder::playOver, ctx, [&] { finish(1); });
     QObject::connect(&player, &AudioPlayer::positionChanged, ctx, [&](qint64 rel) {
         klvtool::out(QStringLiteral("position %1/%2").arg(rel).arg(g_CurMusicPlay.duration.get()));
     });
@@ -148,15 +185,21 @@ int runPlay(const QStringList &argsIn)
         finish(played ? 0 : 1);
     });
 
-    if (!decoder.open(path, start, false))
+    const int position = int(g_CurMusicPlay.currentPosition.get());
+    QString spec = selector < 0 ? dsdItemSpec(audioPath) : path + item.mid(selector);
+    if (selector < 0 && (info.suffix().toLower() == QLatin1String("iso") || info.suffix().toLower() == QLatin1String("dat")))
+        spec = path + QStringLiteral("__M__0__M__0"); // the first track of whichever area the image has
+    if (dsd ? !dsdDecoder.open(spec, position, false)
+            : !decoder.open(audioPath, position, false))
         return 1;
     const int code = QCoreApplication::exec();
     player.stop(true);
     player.wait();
     decoder.stop(false);
+    dsdDecoder.stop(false);
     return code;
 }
 
 } // namespace
 
-KLVTOOL_COMMAND("play", "play FILE [--start SECONDS] [--capture PATH]  play one file on the sound card", runPlay);
+KLVTOOL_COMMAND("play", "play FILE [--start SECONDS] [--capture PATH] [--title TRACK]  play one file, DSD item or CUE track on the sound card", runPlay);
