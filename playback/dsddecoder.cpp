@@ -215,9 +215,8 @@ void DsdDecoder::decodeLoop(SACD &sacd, bool isImage)
     }
     // The last, short block counts too: it holds the end of the track, and
     // the output thread ends the track once the block count has played.
-    const quint64 blockCount = std::max<quint64>(1, (sacd.getDataSize() + quint64(blockBytes) - 1) / quint64(blockBytes));
     m_MediaBuffer.outFormatCode = 2;
-    const double secondsPerUnit = double(g_CurMusicPlay.duration) / double(blockCount);
+    const double secondsPerUnit = sacd.secondsPerUnit();
     m_MediaBuffer.secondsPerUnit = secondsPerUnit;
     g_CurMusicPlay.decodeOver = false;
     const qint64 startOffset = g_CurMusicPlay.startOffset;

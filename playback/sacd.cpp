@@ -130,8 +130,18 @@ int SACD::init(unsigned int track, area_id_e area)
     const qint64 rel = g_CurMusicPlay.currentPosition - start;
     if (rel < 0 || rel > duration)
         g_CurMusicPlay.currentPosition = start;
-    if (g_CurMusicPlay.currentPosition != 0)
-        m_reader->seek(double(g_CurMusicPlay.currentPosition.get()));
+
+    // Positions count blocks: duration (whole seconds) spread over the
+    // blocks of the track, the last, short one included.
+    m_blockCount = std::max<quint64>(1, (m_dataSize + quint64(m_blockBytes) - 1) / quint64(m_blockBytes));
+    m_secondsPerUnit = double(duration) / double(m_blockCount);
+    if (g_CurMusicPlay.currentPosition != 0) {
+        // Start at the block the position counts to, so that the blocks the
+        // output thread counts are the blocks it plays.
+        const double unit = m_secondsPerUnit > 0 ? m_secondsPerUnit : 1.0;
+        const quint64 block = quint64(double(g_CurMusicPlay.currentPosition.get()) / unit);
+        m_reader->seek(double(block) * m_blockBytes / double(bytesPerSecond));
+    }
     m_carry.clear();
     m_eod = false;
     return 0;

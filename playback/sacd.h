@@ -46,6 +46,10 @@ public:
     int getPackDsdSize() const { return m_packSize; }
     // Bytes of one block: four frames (32768 for DSF files).
     int blockBytes() const { return m_blockBytes; }
+    // Blocks of the track (the last one may be short) and the seconds of
+    // duration each stands for.
+    quint64 blockCount() const { return m_blockCount; }
+    double secondsPerUnit() const { return m_secondsPerUnit; }
     bool endOfData() const { return m_eod; }
 
     Kind kind() const { return m_kind; }
@@ -66,6 +70,8 @@ private:
     int m_packSize = 0;
     int m_framerate = 75;
     quint64 m_dataSize = 0;
+    quint64 m_blockCount = 1;
+    double m_secondsPerUnit = 0;
     QByteArray m_carry;             // output bytes beyond the last block
     bool m_interleaved = false;     // the reader delivers byte-interleaved frames
     int m_samplerate = 0;
