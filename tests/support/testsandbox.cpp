@@ -62,6 +62,14 @@ int TestSandbox::run(const QString &command, const QStringList &args, QString *o
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
+bool TestSandbox::createLibrary() const
+{
+    QProcess p;
+    p.setStandardInputFile(sourceDir() + QStringLiteral("/resources/DataBase/default.sql"));
+    p.start(QStringLiteral("sqlite3"), {m_dir + QStringLiteral("/run/media/mmcblk1p3/QXMusicDB.db")});
+    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
 void TestSandbox::enter() const
 {
     Platform::setSandbox(m_dir);

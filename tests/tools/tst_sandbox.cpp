@@ -51,6 +51,7 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             QVERIFY(f.resize(5120001));
         }
+        QVERIFY(sb.createLibrary());
         QVERIFY(sb.start());
         QTRY_VERIFY_WITH_TIMEOUT(playerLog(sb).contains(QStringLiteral("APP Runing")), 15000);
         QVERIFY(playerLog(sb).indexOf(QStringLiteral("=====")) == 24); // banner is the first line
@@ -67,6 +68,7 @@ private slots:
     {
         TestSandbox sb({"--mcu", "none", "--keys", "none", "--no-shm"});
         QVERIFY(sb.isValid());
+        QVERIFY(sb.createLibrary());
         QVERIFY(sb.start());
         QTRY_VERIFY_WITH_TIMEOUT(sb.playerPid() > 0, 10000);
         const int pid = sb.playerPid();
@@ -80,6 +82,7 @@ private slots:
     {
         TestSandbox sb;
         QVERIFY(sb.isValid());
+        QVERIFY(sb.createLibrary());
         QVERIFY(sb.start());
         QTRY_VERIFY_WITH_TIMEOUT(sb.playerPid() > 0, 10000);
         const int first = sb.playerPid();
@@ -100,6 +103,7 @@ private slots:
         TestSandbox a;
         TestSandbox b;
         QVERIFY(a.isValid() && b.isValid());
+        QVERIFY(a.createLibrary() && b.createLibrary());
         QVERIFY(a.start());
         QVERIFY(b.start());
         QTRY_VERIFY_WITH_TIMEOUT(a.playerPid() > 0 && b.playerPid() > 0, 10000);
@@ -156,7 +160,8 @@ private slots:
         {
             TestSandbox sb;
             dir = sb.dir();
-            QVERIFY(sb.start());
+            QVERIFY(sb.createLibrary());
+        QVERIFY(sb.start());
             QTRY_VERIFY_WITH_TIMEOUT(sb.playerPid() > 0, 10000);
             pid = sb.playerPid();
         }
