@@ -10,6 +10,7 @@
 
 int main(int argc, char *argv[])
 {
+    TuneAllocator();
     Platform::applyEnvironment();
     sw_getShmID(); // without shared memory the player runs with no heartbeat
 

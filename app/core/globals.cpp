@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <malloc.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
@@ -184,6 +185,12 @@ QString executeLinuxCmd(const QString &cmd, int timeoutMs)
     if (nul >= 0)
         out.truncate(nul);
     return QString::fromUtf8(out);
+}
+
+void TuneAllocator()
+{
+    mallopt(M_MMAP_THRESHOLD, 8 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 32 * 1024 * 1024);
 }
 
 int nextHeartbeat(int counter)

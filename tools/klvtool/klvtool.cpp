@@ -59,6 +59,7 @@ bool takeFlag(QStringList &args, const QString &name)
 
 int main(int argc, char *argv[])
 {
+    TuneAllocator();
     Platform::applyEnvironment();
     QCoreApplication app(argc, argv);
     InitPaths();
