@@ -12,6 +12,9 @@
 #include <algorithm>
 #include <cstring>
 
+// The word packing works on little-endian loads and stores.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "little-endian targets only");
+
 namespace {
 
 constexpr int kDsfBlockBytes = 32768;
@@ -156,12 +159,11 @@ void SACD::packInterleaved(const uint8_t *in, uint32_t inBytes, int channels, ui
         // b0 b1 b2 b3 (first, second, first, second) become b2 b0 b3 b1.
         const uint32_t whole = std::min(words, groups / 2);
         for (; w < whole; ++w) {
-            const uint8_t *p = in + 4 * w;
-            uint8_t *o = out + 4 * w;
-            o[0] = p[2];
-            o[1] = p[0];
-            o[2] = p[3];
-            o[3] = p[1];
+            uint32_t v;
+            std::memcpy(&v, in + 4 * w, 4);
+            // Byte lanes (little-endian load): b0 b1 b2 b3 -> b2 b0 b3 b1.
+            const uint32_t r = ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 8) | ((v >> 8) & 0xFF0000u) | ((v << 16) & 0xFF000000u);
+            std::memcpy(out + 4 * w, &r, 4);
         }
     }
     const int second = channels > 1 ? 1 : 0;
@@ -179,6 +181,22 @@ void SACD::packInterleaved(const uint8_t *in, uint32_t inBytes, int channels, ui
 bool SACD::readFrame(QByteArray *out, bool &isDst, bool &shortFrame)
 {
     shortFrame = false;
+    if (!m_interleaved) {
+        // DSF frames come as they are played: straight into the block.
+        const int at = out->size();
+        out->resize(at + m_frameSize);
+        auto *dst = reinterpret_cast<uint8_t *>(out->data()) + at;
+        uint32_t size = uint32_t(m_frameSize);
+        frame_type_e type = FRAME_DSD;
+        if (!m_reader->read_frame(dst, &size, &type) || size == 0) {
+            out->resize(at);
+            return false;
+        }
+        if (size < uint32_t(m_frameSize))
+            std::memset(dst + size, kDsdSilence, m_frameSize - size);
+        shortFrame = size < uint32_t(m_frameSize);
+        return true;
+    }
     for (;;) {
         uint32_t size = uint32_t(m_frame.size());
         frame_type_e type = FRAME_DSD;
@@ -200,15 +218,8 @@ bool SACD::readFrame(QByteArray *out, bool &isDst, bool &shortFrame)
             out->resize(at);
             continue;
         }
-        if (m_interleaved) {
-            packInterleaved(m_frame.data(), size, m_channels, dst, uint32_t(m_frameSize));
-            shortFrame = size < uint32_t(m_frameSize / 2 * m_channels);
-        } else {
-            const uint32_t n = std::min(size, uint32_t(m_frameSize));
-            std::memcpy(dst, m_frame.data(), n);
-            std::memset(dst + n, kDsdSilence, m_frameSize - n);
-            shortFrame = n < uint32_t(m_frameSize);
-        }
+        packInterleaved(m_frame.data(), size, m_channels, dst, uint32_t(m_frameSize));
+        shortFrame = size < uint32_t(m_frameSize / 2 * m_channels);
         return true;
     }
 }

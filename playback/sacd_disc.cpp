@@ -62,8 +62,7 @@ bool sacdSignatureAt(sacd_media_t &media, int64_t offset)
 } // namespace
 
 sacd_disc_t::sacd_disc_t()
-    : m_frame(MAX_DST_FRAME_SIZE)
-    , m_sector_buffer(SACD_LSN_SIZE)
+    : m_sector_buffer(SACD_LSN_SIZE)
 {
 }
 
@@ -525,12 +524,13 @@ bool sacd_disc_t::read_frame(uint8_t *frame, uint32_t *size, frame_type_e *type)
 {
     if (!frame || !size || !type || !m_current_area)
         return false;
+    // A frame is assembled within one call, straight into the caller's buffer.
+    const uint32_t room = std::min<uint32_t>(*size, MAX_DST_FRAME_SIZE);
     auto emit = [&]() {
-        if (m_frame_invalid || m_frame_size > *size) {
+        if (m_frame_invalid) {
             *size = 0;
             *type = FRAME_INVALID;
         } else {
-            std::memcpy(frame, m_frame.data(), m_frame_size);
             *size = m_frame_size;
             *type = m_frame_dst ? FRAME_DST : FRAME_DSD;
         }
@@ -578,11 +578,11 @@ bool sacd_disc_t::read_frame(uint8_t *frame, uint32_t *size, frame_type_e *type)
         ++m_packet_index;
         if (!m_frame_started)
             continue; // after a seek: wait for the next frame start
-        if (spoilt || m_frame_size + pk.packet_length > m_frame.size()) {
+        if (spoilt || m_frame_size + pk.packet_length > room) {
             m_frame_invalid = true;
             continue;
         }
-        std::memcpy(m_frame.data() + m_frame_size, m_sector_buffer.data() + pk.data_offset, pk.packet_length);
+        std::memcpy(frame + m_frame_size, m_sector_buffer.data() + pk.data_offset, pk.packet_length);
         m_frame_size += pk.packet_length;
     }
 }

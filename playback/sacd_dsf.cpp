@@ -5,6 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+
+// The word packing works on little-endian loads and stores.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "little-endian targets only");
 
 using namespace sacd_bytes;
 
@@ -26,18 +30,65 @@ int loudspeakerCode(uint32_t channelType)
     }
 }
 
-} // namespace
+constexpr uint8_t kDsdSilenceReversed = 0x96; // 0x69 with its bits in reverse order
 
-sacd_dsf_t::sacd_dsf_t()
+uint8_t reverseBits(uint8_t b)
 {
-    for (int i = 0; i < 256; ++i) {
-        uint8_t r = 0;
-        for (int b = 0; b < 8; ++b)
-            if (i & (1 << b))
-                r |= static_cast<uint8_t>(0x80 >> b);
-        m_swap_bits[i] = r;
+    b = uint8_t((b >> 1 & 0x55) | (b & 0x55) << 1);
+    b = uint8_t((b >> 2 & 0x33) | (b & 0x33) << 2);
+    return uint8_t(b >> 4 | b << 4);
+}
+
+// The bit order of every byte of a 64-bit word reversed.
+inline uint64_t reverseBits(uint64_t v)
+{
+    v = ((v >> 1) & 0x5555555555555555ull) | ((v & 0x5555555555555555ull) << 1);
+    v = ((v >> 2) & 0x3333333333333333ull) | ((v & 0x3333333333333333ull) << 2);
+    return ((v >> 4) & 0x0F0F0F0F0F0F0F0Full) | ((v & 0x0F0F0F0F0F0F0F0Full) << 4);
+}
+
+template <bool Reverse>
+void interleaveWords(const uint8_t *left, const uint8_t *right, uint32_t n, uint8_t *out)
+{
+    constexpr uint64_t lowBytes = 0x00FF00FF00FF00FFull;
+    uint32_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t l, r;
+        std::memcpy(&l, left + i, 8);
+        std::memcpy(&r, right + i, 8);
+        if (Reverse) {
+            l = reverseBits(l);
+            r = reverseBits(r);
+        }
+        l = ((l >> 8) & lowBytes) | ((l & lowBytes) << 8);
+        r = ((r >> 8) & lowBytes) | ((r & lowBytes) << 8);
+        const uint64_t a = (l & 0xFFFFu) | (r & 0xFFFFu) << 16 | (l & 0xFFFF0000u) << 16 | (r & 0xFFFF0000u) << 32;
+        const uint64_t b = (l >> 32 & 0xFFFFu) | (r >> 32 & 0xFFFFu) << 16 | (l >> 48) << 32 | (r >> 48) << 48;
+        std::memcpy(out + 2 * i, &a, 8);
+        std::memcpy(out + 2 * i + 8, &b, 8);
+    }
+    for (; i < n; i += 2) {
+        out[2 * i + 0] = Reverse ? reverseBits(left[i + 1]) : left[i + 1];
+        out[2 * i + 1] = Reverse ? reverseBits(left[i]) : left[i];
+        out[2 * i + 2] = Reverse ? reverseBits(right[i + 1]) : right[i + 1];
+        out[2 * i + 3] = Reverse ? reverseBits(right[i]) : right[i];
     }
 }
+
+// Two channels of n bytes as 16-bit little-endian words (earliest byte most
+// significant), first channel word then second, in one pass: four words of
+// each channel per step. lsbFirst: the bytes hold their earliest bit lowest.
+void interleaveWords(const uint8_t *left, const uint8_t *right, uint32_t n, bool lsbFirst, uint8_t *out)
+{
+    if (lsbFirst)
+        interleaveWords<true>(left, right, n, out);
+    else
+        interleaveWords<false>(left, right, n, out);
+}
+
+} // namespace
+
+sacd_dsf_t::sacd_dsf_t() = default;
 
 sacd_dsf_t::~sacd_dsf_t()
 {
@@ -219,27 +270,20 @@ bool sacd_dsf_t::read_frame(uint8_t *frame, uint32_t *size, frame_type_e *type)
     if (got == 0)
         return false;
 
-    const uint8_t *swap = m_is_lsb ? m_swap_bits.data() : nullptr;
-    for (int o = 0; o < 2; ++o) {
-        // Mono plays on both outputs; with more channels the first two are
-        // the front pair in every DSF channel type.
-        const uint32_t c = m_channel_count == 1 ? 0 : uint32_t(o);
-        const uint64_t start = uint64_t(c) * m_block_size;
-        const uint64_t avail = got > start ? std::min<uint64_t>(real, got - start) : 0;
-        const uint8_t *src = m_block_data.data() + start;
-        uint8_t *dst = frame + 2 * o;
-        for (uint32_t i = 0; i < m_block_size; i += 2) {
-            uint8_t b0 = kDsdSilence, b1 = kDsdSilence;
-            if (i < avail)
-                b0 = swap ? swap[src[i]] : src[i];
-            if (i + 1 < avail)
-                b1 = swap ? swap[src[i + 1]] : src[i + 1];
-            // Little-endian 16-bit word, earliest byte most significant.
-            dst[0] = b1;
-            dst[1] = b0;
-            dst += 4;
-        }
+    // Mono plays on both outputs; with more channels the first two are the
+    // front pair in every DSF channel type.
+    const uint32_t used = m_channel_count == 1 ? 1 : 2;
+    const uint32_t block = m_block_size;
+    for (uint32_t c = 0; c < used; ++c) {
+        const uint64_t start = uint64_t(c) * block;
+        const uint32_t avail = uint32_t(got > start ? std::min<uint64_t>(real, got - start) : 0);
+        uint8_t *src = m_block_data.data() + start;
+        // Bytes past the real ones are padding in the file (or missing):
+        // DSD silence instead, stored as the file stores its bits.
+        if (avail < block)
+            std::memset(src + avail, m_is_lsb ? kDsdSilenceReversed : kDsdSilence, block - avail);
     }
+    interleaveWords(m_block_data.data(), m_block_data.data() + (used - 1) * block, block, m_is_lsb, frame);
     ++m_block_group;
     *size = out;
     *type = FRAME_DSD;

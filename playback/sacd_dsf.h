@@ -61,5 +61,4 @@ private:
     uint64_t m_data_end_offset = 0;    // whole block groups
     bool m_is_lsb = false;
     uint64_t m_metadata_offset = 0;
-    std::array<uint8_t, 256> m_swap_bits{};
 };

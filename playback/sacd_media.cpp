@@ -6,6 +6,10 @@
 
 static_assert(sizeof(off_t) == 8, "sacd_media_t needs 64-bit file offsets");
 
+namespace {
+constexpr size_t kBufferBytes = 256 * 1024;
+}
+
 sacd_media_t::~sacd_media_t()
 {
     close();
@@ -19,6 +23,11 @@ bool sacd_media_t::open(const char *path)
     m_file = std::fopen(path, "rb");
     if (!m_file)
         return false;
+    // Frames and sectors are read a few KiB at a time: large buffered reads
+    // keep the system calls few (seeks inside the buffer cost nothing).
+    if (!m_buffer)
+        m_buffer.reset(new char[kBufferBytes]);
+    std::setvbuf(m_file, m_buffer.get(), _IOFBF, kBufferBytes);
     m_path = path;
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 class sacd_media_t
@@ -32,5 +33,6 @@ public:
 
 private:
     FILE *m_file = nullptr;
+    std::unique_ptr<char[]> m_buffer; // the stream's buffer, kept across opens
     std::string m_path;
 };
