@@ -1,10 +1,13 @@
 // The DSD decode thread without the output thread: item specifications,
 // block geometry, the now-playing fields, the start threshold and tail start,
 // and unusable sources (DST, rates above DSD256) with their skip.
+#include "audioplayer.h"
 #include "dsddecoder.h"
 #include "dsdfixtures.h"
+#include "gpioctrl.h"
 #include "globals.h"
 #include "mediabuffer.h"
+#include "platform.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -209,6 +212,50 @@ private slots:
         QCOMPARE(starts.count(), 0);
         QVERIFY(!reback.isEmpty());
         QCOMPARE(reback.first().first().toBool(), false);
+    }
+
+    // With the output thread on a paced virtual card: the DSD path line (13)
+    // is high while the track plays and low afterwards; the card is the DSD
+    // device at 44100 Hz in DSD_U16_LE.
+    void playsOnTheDsdDevice()
+    {
+        qputenv("VDX_CARD_PLUGIN", (TestSandbox::binaryDir() + "/tools/libasound_module_pcm_vdxcard.so").toLocal8Bit());
+        TestSandbox sb({"--mcu", "none", "--keys", "none", "--card", "paced"});
+        QVERIFY(sb.isValid());
+        sb.enter();
+        Platform::applyEnvironment();
+        QVERIFY(!m_fx.make("dsf", "p.dsf", {"--seconds", "2.5"}).isEmpty());
+        const QString item = m_fx.path("p.dsf") + "__M__0__M__1";
+        resetRecords(item);
+        g_TempData.resumePending = true;
+        GpioCtrl mute{12}, path{13}, clock{5};
+        for (GpioCtrl *g : {&mute, &path, &clock}) {
+            g->set_export();
+            g->set_direction("out");
+            g->set_value(0);
+        }
+        mute.set_value(1);
+        {
+            DsdDecoder decoder;
+            AudioPlayer player;
+            player.setGpioLines(&path, &clock, &mute);
+            player.setSourceQuery([] { return 5; });
+            connect(&decoder, &DsdDecoder::startPlay, &player, [&] { player.play(); }, Qt::QueuedConnection);
+            QSignalSpy over(&player, &AudioPlayer::playOver);
+            auto line = [&](int n) { return sb.readFile(QStringLiteral("sys/class/gpio/gpio%1/value").arg(n)).trimmed(); };
+            QVERIFY(decoder.open(item, 0, false));
+            QTRY_COMPARE_WITH_TIMEOUT(line(13), QStringLiteral("1"), 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(line(12), QStringLiteral("0"), 5000); // sound on
+            QTRY_COMPARE_WITH_TIMEOUT(over.count(), 1, 15000);
+            QCOMPARE(line(13), QStringLiteral("0"));
+            QCOMPARE(line(12), QStringLiteral("1"));
+            player.stop(true);
+            player.wait(5000);
+        }
+        const QString log = sb.readFile("var/log/card.log");
+        QVERIFY2(log.contains("device=vdx_dsd format=DSD_U16_LE rate=44100 channels=2"), qPrintable(log));
+        QVERIFY(log.contains("paced=1"));
+        TestSandbox::leave();
     }
 
 private:
