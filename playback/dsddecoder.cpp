@@ -52,7 +52,8 @@ DsdDecoder::~DsdDecoder()
 bool DsdDecoder::open(const QString &spec, int startSeconds, bool reback)
 {
     stop(false);
-    if (!spec.contains(kSeparator))
+    // A run that did not end within the wait keeps its thread: no new one.
+    if (isRunning() || !spec.contains(kSeparator))
         return false;
     const QStringList parts = spec.split(kSeparator);
     if (!QFileInfo::exists(parts[0]))
