@@ -139,6 +139,9 @@ void WireSerialThread::run()
             QTlog(QStringLiteral("time out!!!!!!!!!%1").arg(++timeouts));
             continue;
         }
+        if (block.size() % ChunkSize != 0)
+            qDebug("WireSerialThread: %d of %d bytes dropped (not a whole chunk)", int(block.size() % ChunkSize),
+                   int(block.size()));
         for (const QByteArray &chunk : wireChunks(block)) {
             std::memcpy(m_input, chunk.constData(), ChunkSize);
             OnEventRecvUsb(ChunkSize);
@@ -154,8 +157,10 @@ bool WireSerialThread::waitForBlock(QSerialPort &port, QByteArray *block)
     // The 3.5 s wait runs in slices so that a stop request is seen soon.
     QElapsedTimer waited;
     waited.start();
-    bool ready = false;
-    while (m_running.load(std::memory_order_relaxed)) {
+    // Bytes that arrived while an answer was being written are already in
+    // the port's buffer; waitForReadyRead only reports newer ones.
+    bool ready = port.bytesAvailable() > 0;
+    while (!ready && m_running.load(std::memory_order_relaxed)) {
         const qint64 left = SilenceMs - waited.elapsed();
         if (left <= 0)
             break;
@@ -300,6 +305,12 @@ void WireSerialThread::Reback_WireData(quint8 type)
     m_pulsesRaised.fetch_add(1, std::memory_order_release);
     setLine(1);
     m_port->write(frame);
-    m_port->waitForBytesWritten(100);
+    // This thread has no event loop: the frame leaves only inside
+    // waitForBytesWritten, which a busy machine may keep waiting past one
+    // call's limit.
+    QElapsedTimer writing;
+    writing.start();
+    while (m_port->bytesToWrite() > 0 && writing.elapsed() < WriteLimitMs)
+        m_port->waitForBytesWritten(WriteSliceMs);
     emit sig_SerialTimer();
 }

@@ -53,6 +53,8 @@ public:
     static constexpr int BurstGapMs = 10;   // bytes closer than this belong to one block
     static constexpr int StopSliceMs = 500; // how soon a stop request is noticed
     static constexpr int PulseMs = 5;       // line 2 high after an answer
+    static constexpr int WriteSliceMs = 100;
+    static constexpr int WriteLimitMs = 1000; // an answer not out by then is dropped
     static constexpr int BreakOutMs = 30000;
     static constexpr unsigned GpioLine = 2;
 

@@ -22,6 +22,9 @@ class TstWireSerialThread : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
     void cleanup();
     void dispatch_data();
     void dispatch();
@@ -33,11 +36,17 @@ private slots:
     void portThatCannotOpen();
 
 private:
-    bool startRig(bool withController = true);
+    static bool killallIsTheSandboxes(const TestSandbox &sb);
+    int logCount(const QString &text) const;
     void script(const QStringList &lines);
     QList<QJsonObject> logRecords(const QString &dir) const;
     QList<QJsonObject> answers() const { return logRecords(QStringLiteral("in")); }
     QString keysSeen() const;
+    QString recentLog() const
+    {
+        return m_sb->readFile(QStringLiteral("var/log/keys.log")).split(QLatin1Char('\n')).mid(m_logBase).join(
+            QLatin1Char('\n'));
+    }
     QString gpio2() const;
 
     std::unique_ptr<TestSandbox> m_sb;
@@ -45,33 +54,45 @@ private:
     std::unique_ptr<WireSerialThread> m_wire;
     QList<QPair<int, int>> m_keys; // wireKeyClicked, in the GUI thread
     QList<bool> m_power;           // poweroffClick
+    int m_logBase = 0;             // lines of the controller's log before this case
 };
 
-bool TstWireSerialThread::startRig(bool withController)
+bool TstWireSerialThread::killallIsTheSandboxes(const TestSandbox &sb)
+{
+    // A port that cannot be opened ends the player through killall: only
+    // the sandbox's own killall may be found, which reaches nothing else.
+    return QStandardPaths::findExecutable(QStringLiteral("killall")) == sb.path(QStringLiteral("/bin/killall"));
+}
+
+void TstWireSerialThread::initTestCase()
 {
     m_sb.reset(new TestSandbox());
-    if (!m_sb->isValid())
-        return false;
+    QVERIFY(m_sb->isValid());
     m_sb->enter();
     Platform::applyEnvironment();
     InitPaths();
-    if (withController) {
-        m_sim.reset(new QProcess);
-        m_sim->setProcessChannelMode(QProcess::ForwardedChannels);
-        m_sim->start(QStringLiteral("/usr/bin/python3"),
-                     {TestSandbox::sourceDir() + QStringLiteral("/tools/sim/keys_sim.py"), QStringLiteral("--sandbox"),
-                      m_sb->dir()});
-        QElapsedTimer t;
-        t.start();
-        while (!QFile::exists(m_sb->path(QStringLiteral("/var/run/ttyS5.ready"))) && t.elapsed() < 10000)
-            QThread::msleep(20);
-        if (!QFile::exists(m_sb->path(QStringLiteral("/var/run/ttyS5.ready"))))
-            return false;
+    QVERIFY(killallIsTheSandboxes(*m_sb));
+    m_sim.reset(new QProcess);
+    m_sim->setProcessChannelMode(QProcess::ForwardedChannels);
+    m_sim->start(QStringLiteral("/usr/bin/python3"), {TestSandbox::sourceDir() + QStringLiteral("/tools/sim/keys_sim.py"),
+                                                      QStringLiteral("--sandbox"), m_sb->dir()});
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_sb->path(QStringLiteral("/var/run/ttyS5.ready"))), 10000);
+}
+
+void TstWireSerialThread::cleanupTestCase()
+{
+    if (m_sim) {
+        m_sim->terminate();
+        m_sim->waitForFinished(5000);
     }
-    // A port that cannot be opened ends the player through killall: only
-    // the sandbox's own killall may be found, which reaches nothing else.
-    if (QStandardPaths::findExecutable(QStringLiteral("killall")) != m_sb->path(QStringLiteral("/bin/killall")))
-        return false;
+    m_sb.reset();
+}
+
+void TstWireSerialThread::init()
+{
+    // A new thread per case (its flags and the repeat tracker start afresh)
+    // on the same controller; its log is read from here on.
+    m_logBase = m_sb->readFile(QStringLiteral("var/log/keys.log")).count(QLatin1Char('\n'));
     m_nCurSystem.fill(0);
     m_nCurSystem.set(0, 5);
     m_nCurSystem.set(35, 2);
@@ -84,18 +105,17 @@ bool TstWireSerialThread::startRig(bool withController)
             [this](int key, int state) { m_keys.append({key, state}); });
     connect(m_wire.get(), &WireSerialThread::poweroffClick, this, [this](bool off) { m_power.append(off); });
     m_wire->startWireThread();
-    return true;
+    QTRY_VERIFY_WITH_TIMEOUT(m_wire->portOpened(), 10000);
 }
 
 void TstWireSerialThread::cleanup()
 {
     m_wire.reset();
-    if (m_sim) {
-        m_sim->terminate();
-        m_sim->waitForFinished(5000);
-        m_sim.reset();
-    }
-    m_sb.reset();
+}
+
+int TstWireSerialThread::logCount(const QString &text) const
+{
+    return m_sb->readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt")).count(text);
 }
 
 void TstWireSerialThread::script(const QStringList &lines)
@@ -109,7 +129,7 @@ QList<QJsonObject> TstWireSerialThread::logRecords(const QString &dir) const
 {
     QList<QJsonObject> out;
     const QString text = m_sb->readFile(QStringLiteral("var/log/keys.log"));
-    for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    for (const QString &line : text.split(QLatin1Char('\n')).mid(m_logBase)) {
         const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
         if (o.value(QStringLiteral("dir")).toString() == dir && !o.contains(QStringLiteral("noise")))
             out.append(o);
@@ -152,6 +172,9 @@ void TstWireSerialThread::dispatch_data()
         << "4:1 4:2 4:1 4:2";
     QTest::newRow("another key while one is held") << QStringList{"press 2", "hold 2", "press 5", "release"} << 4
                                                    << "2:1 2:2 5:1";
+    // Twelve frames 2 ms apart: one block, cut into twelve chunks.
+    QTest::newRow("a burst of frames in one block") << QStringList{"rapid 3 12 gap=2"} << 13
+                                                      << QStringLiteral("3:1 ").repeated(12).trimmed();
     QTest::newRow("highest key wins") << QStringList{"keys 2=1 5=1", "release"} << 2 << "5:1";
     QTest::newRow("long press") << QStringList{"long 3 ms=600 every=150"} << 5 << "3:1 3:2";
     QTest::newRow("a block shorter than a frame is dropped") << QStringList{"garbage n=13", "press 1", "release"}
@@ -164,11 +187,9 @@ void TstWireSerialThread::dispatch()
     QFETCH(int, frames);
     QFETCH(QString, keys);
 
-    QVERIFY(startRig());
-    QTRY_VERIFY_WITH_TIMEOUT(m_wire->portOpened(), 10000);
     script(lines);
     // Every key frame is answered; the keys it reports were emitted before.
-    QTRY_COMPARE_WITH_TIMEOUT(answers().size(), frames, 10000);
+    QTRY_VERIFY2_WITH_TIMEOUT(answers().size() == frames, qPrintable(recentLog()), 10000);
     QTest::qWait(50);
     QCOMPARE(keysSeen(), keys);
     QCOMPARE(logRecords(QStringLiteral("out")).size(), frames + (lines.first().startsWith("garbage") ? 1 : 0));
@@ -176,8 +197,6 @@ void TstWireSerialThread::dispatch()
 
 void TstWireSerialThread::answerFrames()
 {
-    QVERIFY(startRig());
-    QTRY_VERIFY_WITH_TIMEOUT(m_wire->portOpened(), 10000);
     m_nCurSystem.set(35, 1);
     g_CurMusicPlay.isHiRes = true;
 
@@ -235,8 +254,6 @@ void TstWireSerialThread::answerFrames()
 
 void TstWireSerialThread::powerOffAndWake()
 {
-    QVERIFY(startRig());
-    QTRY_VERIFY_WITH_TIMEOUT(m_wire->portOpened(), 10000);
     m_wire->SetMacPowerOff(true, true);
     QCOMPARE(int(m_nCurSystem.at(40)), 0);
     QTRY_COMPARE(m_power, QList<bool>{true});
@@ -268,8 +285,6 @@ void TstWireSerialThread::powerOffAndWake()
 
 void TstWireSerialThread::breakOutValue()
 {
-    QVERIFY(startRig());
-    QTRY_VERIFY_WITH_TIMEOUT(m_wire->portOpened(), 10000);
     m_nCurSystem.set(36, 5); // blackout switch on
     script({"press 2"});
     QTRY_COMPARE_WITH_TIMEOUT(answers().size(), 1, 10000);
@@ -290,8 +305,6 @@ void TstWireSerialThread::breakOutValue()
 
 void TstWireSerialThread::gpioLineAroundAnswer()
 {
-    QVERIFY(startRig());
-    QTRY_VERIFY_WITH_TIMEOUT(m_wire->portOpened(), 10000);
     QCOMPARE(gpio2(), QStringLiteral("0"));
     script({"press 1"});
     // The line is lowered by a timer of this (GUI) thread: as long as this
@@ -314,23 +327,36 @@ void TstWireSerialThread::gpioLineAroundAnswer()
 
 void TstWireSerialThread::silenceIsLogged()
 {
-    QVERIFY(startRig());
-    QTRY_VERIFY_WITH_TIMEOUT(m_wire->portOpened(), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(m_sb->readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt"))
-                                 .contains(QStringLiteral("time out!!!!!!!!!1")),
-                             10000);
-    // A frame resets the count.
+    const int timeouts = logCount(QStringLiteral("time out!!!!!!!!!1\r\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(logCount(QStringLiteral("time out!!!!!!!!!1\r\n")), timeouts + 1, 10000);
+    // A frame resets the count; the key is logged.
+    const int keys = logCount(QStringLiteral("wire key 1 state 1"));
     script({"press 1"});
     QTRY_COMPARE_WITH_TIMEOUT(answers().size(), 1, 10000);
-    QVERIFY(m_sb->readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt")).contains(QStringLiteral("wire key 1 state 1")));
+    QCOMPARE(logCount(QStringLiteral("wire key 1 state 1")), keys + 1);
+    QTRY_COMPARE_WITH_TIMEOUT(logCount(QStringLiteral("time out!!!!!!!!!1\r\n")), timeouts + 2, 10000);
 }
 
 void TstWireSerialThread::portThatCannotOpen()
 {
-    QVERIFY(startRig(false));
-    QTRY_VERIFY_WITH_TIMEOUT(m_wire->isFinished(), 10000);
-    QVERIFY(!m_wire->portOpened());
-    QVERIFY(m_sb->readFile(QStringLiteral("var/log/commands.log")).contains(QStringLiteral("killall -9 KLVPlayer")));
+    m_wire.reset();
+    TestSandbox empty; // nothing behind its key port
+    QVERIFY(empty.isValid());
+    empty.enter();
+    Platform::applyEnvironment();
+    InitPaths();
+    QVERIFY(killallIsTheSandboxes(empty));
+    {
+        WireSerialThread wire;
+        wire.startWireThread();
+        QTRY_VERIFY_WITH_TIMEOUT(wire.isFinished(), 10000);
+        QVERIFY(!wire.portOpened());
+    }
+    QVERIFY(empty.readFile(QStringLiteral("var/log/commands.log")).contains(QStringLiteral("killall -9 KLVPlayer")));
+    QVERIFY(empty.readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt")).contains(QStringLiteral("cannot open")));
+    m_sb->enter();
+    Platform::applyEnvironment();
+    InitPaths();
 }
 
 QTEST_GUILESS_MAIN(TstWireSerialThread)

@@ -17,6 +17,8 @@ Script commands (K is a key index, 0..23):
     tap K [ms=80]                  press, release after ms
     long K [ms=1200] [every=150]   press, held frames every `every` ms, release
     knob N                         N steps one way (N > 0) or the other (N < 0)
+    rapid K N [gap=3]              N presses `gap` ms apart (closer than the player's
+                                   10 ms burst gap), then a release
     raw HEX | garbage [n=N] | wait MS | quit
 Key indexes: 0 previous, 1 next, 2 play/pause, 3 source, 4 knob press,
 5 back, 6 mute, 7 knob turn, 8 power, 9/10 volume up/down.
@@ -114,6 +116,12 @@ class Controller:
                 self.frame_at(t + elapsed / 1000.0, {k: 2}, line)
                 elapsed += every
             t += ms / 1000.0
+            self.frame_at(t, {}, line)
+        elif cmd == "rapid":
+            k, count, gap = n(pos[0]), n(pos[1] if len(pos) > 1 else 5), n(kv.get("gap", 3))
+            for i in range(count):
+                self.frame_at(t + i * gap / 1000.0, {k: 1}, line)
+            t += count * gap / 1000.0
             self.frame_at(t, {}, line)
         elif cmd == "knob":
             self.frame_at(t, {7: knob_state(n(pos[0]))}, line)

@@ -45,7 +45,7 @@ badsum [count=N] | badend [count=N]   corrupt the next answers
 garbage [n=N] [hex=HEX] [next=1]      write noise now or before the next answer
 split [count=N] [pieces=K] [gap=MS]   write answers in pieces
 slow ms=T [count=N]             delay answers (count 0: until "slow ms=0")
-reset | quit"""
+reset (start-up state, faults cleared) | quit"""
 
 # ----------------------------------------------------------------- data
 
@@ -497,8 +497,8 @@ class Mcu:
                 self.cascade = None
         elif cmd == "version":
             self.version = pos[0] if pos else ""
-        elif cmd == "reset":
-            self.reset()
+        elif cmd == "reset":  # everything back to the start-up state
+            self.__dict__.update(Mcu(self.version).__dict__)
         elif cmd == "silence":
             ms = n(kv.get("ms", 0))
             if ms:
