@@ -220,7 +220,7 @@ INTERACTIVE_KEYS = {
 
 HELP = """Key controller: a/LEFT previous  d/RIGHT next  SPACE play/pause  s source
   w/+/UP knob +1  x/-/DOWN knob -1  ENTER/k knob press  b/BACKSPACE back
-  m mute  o power  A D P S K B: long press  h help  q quit (the player keeps running)"""
+  m mute  o power  A D P S K B: long press  h help  q quit"""
 
 
 def append_script(path, line):
@@ -259,6 +259,8 @@ def interactive(args):
                 cmd, label = INTERACTIVE_KEYS[ch]
                 append_script(path, cmd)
                 print("  -> " + label, flush=True)
+    except KeyboardInterrupt:
+        pass
     finally:
         termios.tcsetattr(fd, termios.TCSADRAIN, saved)
     return 0
