@@ -6,10 +6,16 @@
 #include <QDebug>
 #include <QFile>
 
+#include <algorithm>
+
 namespace {
 
 // A sheet larger than this is no CUE sheet; never read it whole.
 constexpr qint64 kMaxSheetBytes = 4 << 20;
+
+// Index times beyond this (about 34 years) are held here, so that sums and
+// differences of them never overflow.
+constexpr qint64 kMaxIndexSeconds = 1 << 30;
 
 // "mm:ss:ff" as whole seconds; the frames are ignored.
 bool indexSeconds(const QString &time, int &seconds)
@@ -17,7 +23,14 @@ bool indexSeconds(const QString &time, int &seconds)
     const QStringList parts = time.split(QLatin1Char(':'));
     if (parts.size() < 2)
         return false;
-    seconds = parts[0].toInt() * 60 + parts[1].toInt();
+    // Digits only (the expression allows nothing else): an empty field is
+    // 0, one too long for any integer is held at the limit.
+    auto field = [](const QString &s) {
+        bool ok = false;
+        const qint64 v = s.toLongLong(&ok);
+        return ok ? std::min(v, kMaxIndexSeconds) : (s.isEmpty() ? 0 : kMaxIndexSeconds);
+    };
+    seconds = int(std::min(field(parts[0]) * 60 + field(parts[1]), kMaxIndexSeconds));
     return true;
 }
 
