@@ -219,7 +219,9 @@ private slots:
     // device at 44100 Hz in DSD_U16_LE.
     void playsOnTheDsdDevice()
     {
-        qputenv("VDX_CARD_PLUGIN", (TestSandbox::binaryDir() + "/tools/libasound_module_pcm_vdxcard.so").toLocal8Bit());
+        const QString plugin = TestSandbox::binaryDir() + "/tools/libasound_module_pcm_vdxcard.so";
+        QVERIFY2(QFile::exists(plugin), "build the vdxcard target first");
+        qputenv("VDX_CARD_PLUGIN", plugin.toLocal8Bit());
         TestSandbox sb({"--mcu", "none", "--keys", "none", "--card", "paced"});
         QVERIFY(sb.isValid());
         sb.enter();
