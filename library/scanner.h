@@ -1,0 +1,220 @@
+#pragma once
+// Scanner: the worker that walks a mounted volume folder by folder and
+// enters every playable file into the library. A scan resumes where it
+// stopped: every folder row carries a readOver mark, set once all its files
+// are in. It paces itself (a sleep after every folder and file) so that
+// playback on the same processor keeps priority, and can hand each new song
+// to the play list so that a fresh stick plays before its scan ends.
+//
+// The same class lists single folders for the track browser and for the
+// controller's temporary lists, and builds a play list straight from the
+// file system; those runs never touch the library.
+//
+// Threads: every public method is called from the GUI thread (the thread
+// the object lives in); the walk runs in the scanner's own thread. Results
+// that change process-wide lists (the play lists, the browser's pages, the
+// mounted-volume list) are handed to the GUI thread and applied there.
+
+#include "records.h"
+
+#include <QHash>
+#include <QList>
+#include <QMetaObject>
+#include <QMutex>
+#include <QString>
+#include <QThread>
+#include <QVector>
+
+#include <atomic>
+#include <chrono>
+
+class DataBase;
+class QFileInfo;
+
+class Scanner : public QThread
+{
+    Q_OBJECT
+
+public:
+    // What a run does.
+    enum Mode {
+        VolumeScan = 0,    // enter a volume into the library
+        TmpPrevFolder = 1, // temporary list: the folder before the playing song's
+        TmpNextFolder = 2, // temporary list: the folder after the playing song's
+        TmpFolder = 3,     // temporary list: the playing song's folder
+        ListFolder = 4,    // one folder's rows for the track browser
+        InitPlayList = 5,  // the play list straight from the file system
+    };
+    // ListInfo::type of the rows of a folder listing.
+    enum RowType { FolderRow = 0, SongRow = 1 };
+
+    // What the last run did.
+    struct Stats {
+        int foldersFound = 0;  // folders entered (the root included)
+        int foldersRead = 0;   // folders whose files are all in the library
+        int filesEntered = 0;  // rows inserted (CUE and image tracks included)
+        int sheetsRead = 0;    // CUE sheets parsed and entered
+        int sheetsSkipped = 0; // CUE sheets already complete in the library
+    };
+
+    explicit Scanner(QObject *parent = nullptr);
+    ~Scanner() override;
+
+    void setDataBase(DataBase *db) { m_db = db; }
+
+    // Starts a scan of one volume (tempMode false) or a listing of the folder
+    // disk.diskPath into out and TempMediaObjectList[index] (tempMode true).
+    // Ignored while a run is going on.
+    void setScanPath(const DiskInfo &disk, bool tempMode, int index, QList<TempInfoList> *out);
+    // Rebuilds mediaObjectInfoList from the files of the given folders
+    // (each DiskInfo's diskPath), in listing order, paced at the normal
+    // interval; ends with scanOverFileManage(unfinished, 0).
+    void setInitPlayList(const QList<DiskInfo> &disks);
+    // Fills mediaTempPlayList around the playing song (mode TmpFolder,
+    // TmpNextFolder or TmpPrevFolder); ends with scanOverFileManage(unfinished, mode).
+    void setScanTmpMusicList(int mode);
+    // Lists the folder folder.diskPath for page listIndex of the track
+    // browser: rows through readDiskInfo (folders first when withFolders; at
+    // most rowLimit rows, 0 for all), the songs' items in
+    // TempMediaObjectList[listIndex], then scanOverFileManage(unfinished, listIndex).
+    void addScanPath(const DiskInfo &folder, int listIndex, bool withFolders, int rowLimit);
+
+    void stop_Scanner();
+    // 20 is the normal pace (18 ms, 350 ms during 176.4 kHz or resampled
+    // playback); any other value is the interval in ms (0: no pacing).
+    void setScannerSpeed(int ms);
+    void setStopAppendMusicList(bool stop, bool flag);
+
+    bool isScanning() const { return m_scanning; }
+    // The pacing interval in force now, in ms.
+    int scanInterval() const;
+    Stats stats() const;
+    Mode mode() const { return m_mode; }
+    // Mount point of the volume being (or last) scanned.
+    QString scanPath() const;
+
+    // True for a folder the scanner never enters.
+    static bool Check_Dir_PathRule(const QFileInfo *dir);
+    // Album and artist tags of a file: FFmpeg's probe, or the APE tag reader
+    // for Monkey's Audio files (apeTag true). Missing values stay empty.
+    static void get_musicInfo(const QString &path, bool apeTag, QString *artist, QString *album);
+
+signals:
+    void musiclistChanged();
+    void scanStart();
+    void scanOver(bool unfinished, QString path);
+    void scanOverFileManage(bool unfinished, int listIndex);
+    void readDiskInfo(ListInfo info, int listIndex);
+    void updateMusicIndex();
+
+protected:
+    void run() override;
+
+private:
+    // One track of an SACD image as the library enters it.
+    struct ImageTrack {
+        QString entry; // image path + "__M__" + track + "__M__" + area
+        QString title;
+        QString artist;
+        QString album;
+        qint64 size = 0;
+    };
+    // stop ends the reading early (it may be null).
+    static QList<ImageTrack> imageTracks(const QString &path, const std::atomic<bool> *stop);
+
+    struct FolderContent {
+        QList<MediaObjectInfo> songs;
+        QList<ListInfo> folderRows;
+    };
+
+    // Volume scan (scanner_walk.cpp), scanner thread.
+    void runVolumeScan();
+    // known: 0 a folder not looked up in the resume list, 1 one found there
+    // unread, 2 one found there read. fresh: its row was made by this run,
+    // so the library holds none of its files yet.
+    void List_Dirs_Files(const QString &folder, int known, int rowid, bool fresh, int depth = 0);
+    void scanSongsDirList(const QString &folder, int rowid, int depth);
+    void scanSongsFileList(const QString &folder, int rowid, bool fresh);
+    void scanCueSheet(const QFileInfo &sheet, bool fresh);
+    void Process_ISOMusicList(const QFileInfo &image, bool fresh);
+    void process_scanfile(const AudioInfo &info);
+    bool cueTrackExists(const QString &sheetPath, const QString &title);
+    QString folderKey(const QString &path) const;
+    bool canGoOn() const;
+
+    // Listings without the library (scanner_temp.cpp), scanner thread.
+    void runTempList();
+    void runListFolder();
+    void runInitPlayList();
+    FolderContent collectFolder(const QString &folder, int diskID, bool withFolders, bool withSongs) const;
+    QList<MediaObjectInfo> itemsOfFile(const QFileInfo &file, int diskID) const;
+    QString firstFolderWithFiles(const QString &folder, int depth = 0) const;
+    QString lastFolderWithFiles(const QString &folder, int depth = 0) const;
+    QString folderAfter(const QString &folder, const QString &root) const;
+    QString folderBefore(const QString &folder, const QString &root) const;
+    QList<QFileInfo> subfolders(const QString &folder) const;
+    bool hasSongs(const QString &folder) const;
+    int volumeIndexOf(const QString &path) const;
+
+    // Waits one pacing interval, counted from the previous pacing point so
+    // that the scanner's own work is part of the interval; ends early on stop.
+    void pace();
+    // Runs f in the GUI thread, after everything handed over before it;
+    // dropped when another run has started since (its results are stale).
+    template <typename F>
+    void inGuiThread(F f)
+    {
+        const int run = m_threadRunId;
+        QMetaObject::invokeMethod(
+            this,
+            [this, run, f = std::move(f)] {
+                if (run == m_runId)
+                    f();
+            },
+            Qt::QueuedConnection);
+    }
+    void handOver(const MediaObjectInfo &item);
+    void beginRun(Mode mode, QThread::Priority priority);
+
+    DataBase *m_db = nullptr;
+    mutable QMutex m_lock; // guards the set-up of a run and m_volumes
+
+    // Set up by the GUI thread before start() (under m_lock), read by the run.
+    Mode m_mode = VolumeScan;
+    DiskInfo m_disk;              // the volume (or folder) of the run
+    QList<DiskInfo> m_volumes;    // volumes still to scan; a snapshot of the mounted volumes for listings
+    QList<DiskInfo> m_initFolders;
+    QString m_songFolder;         // the playing song's folder (temporary lists)
+    int m_listIndex = 0;
+    bool m_withFolders = true;
+    int m_rowLimit = 0;
+    QList<TempInfoList> *m_out = nullptr; // written in the GUI thread only
+    int m_rootRow = 0;
+    bool m_rootFresh = false;
+    QVector<MediaInfo> m_resume; // folders recorded before, for resuming
+
+    // Scanner thread only.
+    QHash<QString, MediaInfo> m_resumeByPath;
+    DiskInfo m_folder; // the folder being read; diskSizes carries its row id
+    QString m_musicTable;
+    QString m_dirTable;
+    std::chrono::steady_clock::time_point m_lastPace;
+
+    // Cross-thread flags.
+    std::atomic<bool> m_stop{false};    // GUI and scanner; also the unfinished result
+    std::atomic<bool> m_running{false}; // GUI and scanner
+    std::atomic<bool> m_scanning{false};
+    std::atomic<int> m_speed{20};
+    std::atomic<int> m_foldersFound{0};
+    std::atomic<int> m_foldersRead{0};
+    std::atomic<int> m_filesEntered{0};
+    std::atomic<int> m_sheetsRead{0};
+    std::atomic<int> m_sheetsSkipped{0};
+
+    int m_runId = 0;       // GUI thread: counts the runs started
+    int m_threadRunId = 0; // scanner thread: the run it is doing
+
+    // GUI thread only: the play-list hand-over.
+    bool m_appendFlag = false; // the volume feeds the play list
+    bool m_stopAppend = false;
+};

@@ -1,0 +1,38 @@
+// Album and artist tags of one file, as the scanner enters them.
+#include "scanner.h"
+
+#include "apetag.h"
+#include "ffmpegptr.h"
+#include "textencoding.h"
+
+#include <QFile>
+
+void Scanner::get_musicInfo(const QString &path, bool apeTag, QString *artist, QString *album)
+{
+    if (apeTag) {
+        ApeTag tag;
+        if (tag.readFile(path)) {
+            *artist = tag.value(QStringLiteral("artist"));
+            *album = tag.value(QStringLiteral("album"));
+        }
+        return;
+    }
+    // A small probe: format detection reads at most 4096 bytes.
+    KLVMedia::Dictionary options;
+    options.set("probesize", "4096");
+    options.set("max_delay", "5000000");
+    AVFormatContext *raw = nullptr;
+    if (avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, options.address()) != 0)
+        return;
+    KLVMedia::FormatPtr fmt(raw);
+    if (avformat_find_stream_info(fmt.get(), nullptr) >= 0)
+        av_find_best_stream(fmt.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    const AVDictionaryEntry *e = nullptr;
+    while ((e = av_dict_get(fmt->metadata, "", e, AV_DICT_IGNORE_SUFFIX))) {
+        const QByteArray key = QByteArray(e->key).toLower();
+        if (key == "album")
+            *album = get_UTF8String(e->value);
+        else if (key == "artist")
+            *artist = get_UTF8String(e->value);
+    }
+}

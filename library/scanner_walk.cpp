@@ -1,0 +1,335 @@
+// The volume scan: a depth-first walk that enters every playable file of a
+// volume into the library, all files of a folder before its subfolders.
+#include "scanner.h"
+
+#include "cuefiles.h"
+#include "database.h"
+#include "disklist.h"
+#include "globals.h"
+#include "mediapath.h"
+#include "sacd_disc.h"
+#include "sacd_media.h"
+#include "sqltext.h"
+#include "textencoding.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QSet>
+
+#include <sqlite3.h>
+
+namespace {
+
+const QString kRootPath = QStringLiteral("USBBASEROOTPATH");
+const QString kSelector = QStringLiteral("__M__");
+
+// Deeper folders are not entered: a hostile tree must not exhaust the stack.
+constexpr int kMaxDepth = 64;
+
+bool validSlot(const DiskInfo &d) { return d.musicTableID >= 1 && d.musicTableID <= 3; }
+
+} // namespace
+
+bool Scanner::canGoOn() const { return !m_stop && !g_CurMusicPlay.dbRebuilding; }
+
+QString Scanner::folderKey(const QString &path) const
+{
+    const QString rel = get_Omitpath(path);
+    return rel.isEmpty() ? kRootPath : rel;
+}
+
+bool Scanner::Check_Dir_PathRule(const QFileInfo *dir)
+{
+    static const QString odd = QStringLiteral("'\u2502\\\":*?<>");
+    const QString name = dir->fileName().trimmed().toLower();
+    const bool hasOdd = std::any_of(name.begin(), name.end(), [](QChar c) { return odd.contains(c); });
+    if (hasOdd && !dir->isExecutable())
+        return true;
+    if (name.isEmpty() || NotRead_DirList.contains(name))
+        return true;
+    return !dir->isReadable();
+}
+
+void Scanner::runVolumeScan()
+{
+    m_musicTable = get_MusicTableName(&m_disk);
+    m_dirTable = get_DirTableName(&m_disk);
+    m_resumeByPath.clear();
+    for (const MediaInfo &m : qAsConst(m_resume))
+        m_resumeByPath.insert(m.filePath, m);
+
+    while (m_running) {
+        DiskInfo volume;
+        {
+            QMutexLocker lock(&m_lock);
+            if (m_volumes.isEmpty())
+                break;
+            volume = m_volumes.first();
+        }
+        m_folder = volume;
+        List_Dirs_Files(volume.diskPath, 0, m_rootRow, m_rootFresh);
+        // During a database repair the volume stays listed: its scan is
+        // unfinished and resumes from the readOver marks next time.
+        if (g_CurMusicPlay.dbRebuilding) {
+            m_stop = true;
+            break;
+        }
+        QMutexLocker lock(&m_lock);
+        if (!m_volumes.isEmpty())
+            m_volumes.removeFirst();
+    }
+    if (m_foldersFound != m_foldersRead)
+        m_stop = true;
+    const DiskInfo disk = m_disk;
+    const bool songs = m_db && validSlot(disk) && m_db->Count_SongsFromDiskID(disk) > 0;
+    const bool unfinished = m_stop;
+    m_resumeByPath.clear();
+    // The mounted-volume list belongs to the GUI thread.
+    inGuiThread([this, disk, songs, unfinished] {
+        Update_USBDisk_SongExist(disk, songs);
+        emit scanOver(unfinished, disk.diskPath);
+    });
+}
+
+void Scanner::List_Dirs_Files(const QString &folder, int known, int rowid, bool fresh, int depth)
+{
+    if (m_stop || !QFileInfo(folder).isDir())
+        return;
+    bool readFiles = known == 1;
+    if (known == 0) {
+        const auto it = m_resumeByPath.constFind(folderKey(folder));
+        readFiles = it == m_resumeByPath.constEnd() || it->readOver == 0;
+    }
+    if (readFiles)
+        scanSongsFileList(folder, rowid, fresh);
+    else
+        ++m_foldersRead; // all its files went in during an earlier scan
+    scanSongsDirList(folder, rowid, depth);
+}
+
+void Scanner::scanSongsDirList(const QString &folder, int rowid, int depth)
+{
+    if (m_stop || !validSlot(m_disk) || depth >= kMaxDepth || !QFileInfo(folder).isDir())
+        return;
+    const QFileInfoList subs =
+        QDir(folder).entryInfoList(QDir::Dirs | QDir::Readable | QDir::NoDotAndDotDot, QDir::NoSort);
+    for (const QFileInfo &sub : subs) {
+        if (!canGoOn())
+            break;
+        // A link to a folder could lead back up the tree; links are not followed.
+        if (sub.isSymLink() || Check_Dir_PathRule(&sub))
+            continue;
+        const QString path = sub.absoluteFilePath();
+        const auto it = m_resumeByPath.find(folderKey(path));
+        if (it != m_resumeByPath.end()) {
+            const MediaInfo known = it.value();
+            m_resumeByPath.erase(it);
+            ++m_foldersFound;
+            pace();
+            List_Dirs_Files(path, known.readOver + 1, known.rowid, false, depth + 1);
+            continue;
+        }
+        const int row = m_db->insert_Dir(m_dirTable, rowid, path, m_disk.diskID);
+        if (row <= 0)
+            continue; // the database is being repaired: the loop ends at its next check
+        ++m_foldersFound;
+        pace();
+        List_Dirs_Files(path, 0, row, true, depth + 1);
+    }
+}
+
+void Scanner::scanSongsFileList(const QString &folder, int rowid, bool fresh)
+{
+    if (m_stop || !validSlot(m_disk))
+        return;
+    m_folder.diskSizes = rowid;
+    const QFileInfoList files = QDir(folder).entryInfoList(musicFormatList, QDir::Files | QDir::Readable, QDir::NoSort);
+    if (files.isEmpty()) {
+        m_db->update_ReadFileOver(&m_folder);
+        ++m_foldersRead;
+        pace();
+        return;
+    }
+    // CUE sheets first.
+    for (const QFileInfo &f : files) {
+        if (!canGoOn())
+            break;
+        if (f.suffix().compare(QLatin1String("cue"), Qt::CaseInsensitive) == 0)
+            scanCueSheet(f, fresh);
+    }
+    for (const QFileInfo &f : files) {
+        if (!canGoOn())
+            break;
+        const QString suffix = f.suffix().toLower();
+        if (suffix == QLatin1String("cue"))
+            continue;
+        const QString path = f.absoluteFilePath();
+        // The selector mark in a name would cut the path when the item plays.
+        if (path.contains(kSelector)) {
+            qDebug() << "scanner: name holds" << kSelector << ", skipped:" << path;
+            continue;
+        }
+        if (suffix == QLatin1String("iso")) {
+            Process_ISOMusicList(f, fresh);
+            continue;
+        }
+        if (!fresh && m_db->Is_DataExist(m_musicTable, QStringLiteral("filePath"), path, m_disk.diskID) > 0) {
+            pace();
+            continue;
+        }
+        AudioInfo info;
+        info.title = get_RealMusicName(f.fileName());
+        info.fileExt = suffix;
+        info.filePath = path;
+        info.fileSize = f.size();
+        info.createTime = ConversionTime(f.lastModified());
+        get_musicInfo(path, suffix == QLatin1String("ape"), &info.artist, &info.album);
+        process_scanfile(info);
+        pace();
+    }
+    if (canGoOn()) {
+        pace();
+        pace();
+        m_folder.diskSizes = rowid;
+        m_db->update_ReadFileOver(&m_folder);
+        ++m_foldersRead;
+    }
+}
+
+bool Scanner::cueTrackExists(const QString &sheetPath, const QString &title)
+{
+    char *sql = sqlite3_mprintf("SELECT rowid FROM %s where filePath='%q' and fileName='%q' and diskID=%d;",
+                                m_musicTable.toLatin1().constData(),
+                                sqliteEscape(get_Omitpath(sheetPath)).toUtf8().constData(),
+                                sqliteEscape(title).toUtf8().constData(), m_disk.diskID);
+    const int row = sql ? m_db->Reback_SingleResu(sql) : 0;
+    sqlite3_free(sql);
+    return row > 0;
+}
+
+void Scanner::scanCueSheet(const QFileInfo &sheet, bool fresh)
+{
+    const QString sheetPath = sheet.absoluteFilePath();
+    if (sheetPath.contains(kSelector))
+        return;
+    CueFiles cue(sheetPath);
+    if (!cue.Is_Correct_CUE())
+        return;
+    const QList<cueData> tracks = cue.getCueData();
+    if (tracks.isEmpty())
+        return;
+    if (!fresh && m_db->count_SongData(sheetPath, &m_folder) >= tracks.size()) {
+        ++m_sheetsSkipped;
+        return;
+    }
+    const QFileInfo source = cue.getSrcFile();
+    // Tracks of a missing audio file could never play.
+    if (!source.isFile()) {
+        qDebug() << "scanner: the audio file of" << sheetPath << "is missing:" << source.filePath();
+        return;
+    }
+    ++m_sheetsRead;
+    QString artist;
+    QString album;
+    const QString type = source.suffix().toLower();
+    get_musicInfo(source.absoluteFilePath(), type == QLatin1String("ape"), &artist, &album);
+    const qint64 createTime = ConversionTime(source.lastModified());
+    const QString unknown = tr("未知");
+    QSet<QString> titles;
+    for (const cueData &t : tracks) {
+        if (g_CurMusicPlay.dbRebuilding || m_stop)
+            break;
+        const QString title = t.title.isEmpty() ? unknown : t.title;
+        // Playback finds a track by its title: a second track of the same
+        // title in one sheet could never be told apart.
+        if (titles.contains(title))
+            continue;
+        titles.insert(title);
+        if (!fresh && cueTrackExists(sheetPath, title))
+            continue;
+        AudioInfo info;
+        info.title = title;
+        info.fileExt = type;
+        info.filePath = sheetPath;
+        info.fileSize = source.size();
+        info.artist = !artist.isEmpty() ? artist : !t.performer.isEmpty() ? t.performer : cue.getAlbumPerformer();
+        info.album = cue.getAlbumName();
+        info.createTime = createTime;
+        process_scanfile(info);
+    }
+}
+
+QList<Scanner::ImageTrack> Scanner::imageTracks(const QString &path, const std::atomic<bool> *stop)
+{
+    QList<ImageTrack> out;
+    sacd_media_t media;
+    if (!media.open(QFile::encodeName(path).constData()))
+        return out;
+    sacd_disc_t disc;
+    if (!disc.open(&media)) {
+        qDebug() << "scanner: not an SACD image:" << path;
+        return out;
+    }
+    const QString unknown = tr("未知");
+    const QString name = QFileInfo(path).completeBaseName();
+    for (const area_id_e area : {AREA_TWOCH, AREA_MULCH}) {
+        const uint32_t count = disc.get_track_count(area);
+        for (uint32_t track = 0; track < count; ++track) {
+            if (stop && *stop)
+                return out;
+            TrackDetails details;
+            if (!disc.getTrackDetails(track, area, &details) || !disc.set_track(track, area))
+                continue;
+            ImageTrack t;
+            t.entry = path + kSelector + QString::number(track) + kSelector + QString::number(int(area));
+            t.title = get_UTF8String(details.strTitle.c_str()).trimmed();
+            if (t.title.isEmpty() || t.title == QLatin1String("Unknown Title"))
+                t.title = QStringLiteral("%1 %2").arg(track + 1, 2, 10, QLatin1Char('0')).arg(name);
+            t.album = get_UTF8String(details.strAlbum.c_str());
+            if (t.album == QLatin1String("Unknown Album"))
+                t.album = unknown;
+            t.artist = get_UTF8String(details.strArtist.c_str());
+            if (t.artist == QLatin1String("Unknown Artist"))
+                t.artist = unknown;
+            t.size = qint64(disc.get_size());
+            out.append(t);
+        }
+    }
+    disc.close();
+    return out;
+}
+
+void Scanner::Process_ISOMusicList(const QFileInfo &image, bool fresh)
+{
+    const QList<ImageTrack> tracks = imageTracks(image.absoluteFilePath(), &m_stop);
+    const qint64 createTime = ConversionTime(image.lastModified());
+    for (const ImageTrack &t : tracks) {
+        if (!canGoOn())
+            return;
+        if (!fresh && m_db->Is_DataExist(m_musicTable, QStringLiteral("filePath"), t.entry, m_disk.diskID) > 0) {
+            pace();
+            continue;
+        }
+        AudioInfo info;
+        info.title = t.title;
+        info.fileExt = QStringLiteral("iso");
+        info.filePath = t.entry;
+        info.fileSize = t.size;
+        info.artist = t.artist;
+        info.album = t.album;
+        info.createTime = createTime;
+        process_scanfile(info);
+        pace();
+    }
+}
+
+void Scanner::process_scanfile(const AudioInfo &info)
+{
+    if (!m_db->insert_Music(m_musicTable, &info, &m_folder))
+        return; // logged by the database; the file is skipped
+    ++m_filesEntered;
+    handOver(MediaObjectInfo{info.fileExt, info.title, info.filePath, m_disk.diskID});
+}
