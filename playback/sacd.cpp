@@ -158,6 +158,15 @@ void SACD::packInterleaved(const uint8_t *in, uint32_t inBytes, int channels, ui
     if (channels == 2) {
         // b0 b1 b2 b3 (first, second, first, second) become b2 b0 b3 b1.
         const uint32_t whole = std::min(words, groups / 2);
+        // Two words of each channel per step: byte lanes (little-endian
+        // load) b0..b7 become b2 b0 b3 b1 b6 b4 b7 b5.
+        for (; w + 2 <= whole; w += 2) {
+            uint64_t v;
+            std::memcpy(&v, in + 4 * w, 8);
+            const uint64_t r = ((v >> 16) & 0x000000FF000000FFull) | ((v & 0x000000FF000000FFull) << 8)
+                               | ((v >> 8) & 0x00FF000000FF0000ull) | ((v << 16) & 0xFF000000FF000000ull);
+            std::memcpy(out + 4 * w, &r, 8);
+        }
         for (; w < whole; ++w) {
             uint32_t v;
             std::memcpy(&v, in + 4 * w, 4);

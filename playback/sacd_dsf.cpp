@@ -7,6 +7,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // The word packing works on little-endian loads and stores.
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "little-endian targets only");
 
@@ -52,6 +56,28 @@ void interleaveWords(const uint8_t *left, const uint8_t *right, uint32_t n, uint
 {
     constexpr uint64_t lowBytes = 0x00FF00FF00FF00FFull;
     uint32_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes of each channel per step with the x86 baseline vectors;
+    // the same steps as the 64-bit loop below.
+    const __m128i m1 = _mm_set1_epi8(0x55), m2 = _mm_set1_epi8(0x33), m4 = _mm_set1_epi8(0x0F);
+    auto reverse = [&](__m128i v) {
+        v = _mm_or_si128(_mm_and_si128(_mm_srli_epi16(v, 1), m1), _mm_slli_epi16(_mm_and_si128(v, m1), 1));
+        v = _mm_or_si128(_mm_and_si128(_mm_srli_epi16(v, 2), m2), _mm_slli_epi16(_mm_and_si128(v, m2), 2));
+        return _mm_or_si128(_mm_and_si128(_mm_srli_epi16(v, 4), m4), _mm_slli_epi16(_mm_and_si128(v, m4), 4));
+    };
+    for (; i + 16 <= n; i += 16) {
+        __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i *>(left + i));
+        __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i *>(right + i));
+        if (Reverse) {
+            l = reverse(l);
+            r = reverse(r);
+        }
+        l = _mm_or_si128(_mm_srli_epi16(l, 8), _mm_slli_epi16(l, 8));
+        r = _mm_or_si128(_mm_srli_epi16(r, 8), _mm_slli_epi16(r, 8));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 2 * i), _mm_unpacklo_epi16(l, r));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 2 * i + 16), _mm_unpackhi_epi16(l, r));
+    }
+#endif
     for (; i + 8 <= n; i += 8) {
         uint64_t l, r;
         std::memcpy(&l, left + i, 8);

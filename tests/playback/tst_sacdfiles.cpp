@@ -87,13 +87,17 @@ private slots:
         QTest::addColumn<int>("bytes");
         QTest::addColumn<int>("rate");
         QTest::addColumn<int>("loudspeaker");
+        QTest::addColumn<int>("block");
         // The last block of each channel is zero-padded in the file; only
         // its real bytes play, then DSD silence.
-        QTest::newRow("stereo lsb-first, last block short") << 2 << false << 3 * 4096 + 1000 << 2822400 << 0;
-        QTest::newRow("stereo msb-first") << 2 << true << 2 * 4096 << 2822400 << 0;
-        QTest::newRow("mono on both outputs") << 1 << false << 4096 + 10 << 2822400 << 5;
-        QTest::newRow("six channels, front pair") << 6 << false << 5001 << 2822400 << 4;
-        QTest::newRow("dsd256") << 2 << false << 20000 << 11289600 << 0;
+        QTest::newRow("stereo lsb-first, last block short") << 2 << false << 3 * 4096 + 1000 << 2822400 << 0 << 4096;
+        QTest::newRow("stereo msb-first") << 2 << true << 2 * 4096 << 2822400 << 0 << 4096;
+        QTest::newRow("mono on both outputs") << 1 << false << 4096 + 10 << 2822400 << 5 << 4096;
+        QTest::newRow("six channels, front pair") << 6 << false << 5001 << 2822400 << 4 << 4096;
+        QTest::newRow("dsd256") << 2 << false << 20000 << 11289600 << 0 << 4096;
+        // Blocks that are no multiple of 16 bytes take the narrower packing steps.
+        QTest::newRow("block of 520 bytes") << 2 << false << 3000 << 2822400 << 0 << 520;
+        QTest::newRow("block of 518 bytes, msb-first") << 2 << true << 3000 << 2822400 << 0 << 518;
     }
     void dsfFrames()
     {
@@ -102,9 +106,10 @@ private slots:
         QFETCH(int, bytes);
         QFETCH(int, rate);
         QFETCH(int, loudspeaker);
+        QFETCH(int, block);
         DsdFixtures fx;
         QStringList opts{"--seed", "dsf", "--channels", QString::number(channels), "--bytes", QString::number(bytes),
-                         "--rate", QString::number(rate)};
+                         "--rate", QString::number(rate), "--block", QString::number(block)};
         if (msb)
             opts << "--msb";
         QVERIFY2(!fx.make("dsf", "t.dsf", opts).isEmpty(), qPrintable(fx.lastError()));
@@ -129,11 +134,11 @@ private slots:
         QVERIFY(dsf.set_track(0));
 
         const Frames f = readAll(dsf);
-        const int groups = (bytes + 4095) / 4096;
+        const int groups = (bytes + block - 1) / block;
         QCOMPARE(f.sizes.size(), groups);
         for (int s : f.sizes)
-            QCOMPARE(s, 8192);
-        const QByteArray want = padTo(fx.expected("dsf", 0, 0, channels, bytes), 8192);
+            QCOMPARE(s, 2 * block);
+        const QByteArray want = padTo(fx.expected("dsf", 0, 0, channels, bytes), 2 * block);
         QCOMPARE(f.data.size(), want.size());
         QVERIFY(f.data == want);
     }
