@@ -42,17 +42,20 @@ bool ApeTag::readFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    qint64 end = file.size();
-    if (end < kFooterBytes)
-        return false;
-    // An ID3v1 trailer may follow the APE tag.
-    if (end >= kId3v1Bytes + kFooterBytes && file.seek(end - kId3v1Bytes) && file.read(3) == "TAG")
-        end -= kId3v1Bytes;
-    if (!file.seek(end - kFooterBytes))
-        return false;
-    const QByteArray footer = file.read(kFooterBytes);
+    const qint64 size = file.size();
+    // The tag ends the file, or stands before an ID3v1 trailer.
     Footer f;
-    if (footer.size() != kFooterBytes || !readFooter(footer.constData(), &f) || f.tagSize > quint64(end))
+    qint64 end = 0;
+    for (const qint64 candidate : {size, size - kId3v1Bytes}) {
+        if (candidate < kFooterBytes || !file.seek(candidate - kFooterBytes))
+            continue;
+        const QByteArray footer = file.read(kFooterBytes);
+        if (footer.size() == kFooterBytes && readFooter(footer.constData(), &f)) {
+            end = candidate;
+            break;
+        }
+    }
+    if (end == 0 || f.tagSize > quint64(end))
         return false;
     if (!file.seek(end - f.tagSize))
         return false;

@@ -90,9 +90,9 @@ void CheckDiskClass::setDataBase(DataBase *db)
     m_listMount->setDataBase(db);
 }
 
-bool CheckDiskClass::IS_Scanning() const { return m_scanner && m_scanner->isRunning(); }
+bool CheckDiskClass::IS_Scanning() const { return m_scanner && m_scanner->isScanning(); }
 
-bool CheckDiskClass::isInitListBuilding() const { return m_initScanner && m_initScanner->isRunning(); }
+bool CheckDiskClass::isInitListBuilding() const { return m_initScanner && m_initScanner->isScanning(); }
 
 void CheckDiskClass::stopMusicScanner()
 {
@@ -104,7 +104,7 @@ void CheckDiskClass::StopInitplaylist()
 {
     m_searchDirTimer->stop();
     m_searchDirTries = 0;
-    if (m_initScanner && m_initScanner->isRunning()) {
+    if (m_initScanner && m_initScanner->isScanning()) {
         m_initScanner->stop_Scanner();
         g_TempData.listLoading = false;
     }
@@ -427,8 +427,6 @@ void CheckDiskClass::initCurMusicListFromPath(bool first)
         connect(m_initScanner, &Scanner::updateMusicIndex, this, &CheckDiskClass::updateMusicIndex);
         connect(m_initScanner, &Scanner::musiclistChanged, this, &CheckDiskClass::musiclistChanged);
         connect(m_initScanner, &Scanner::scanOverFileManage, this, [this] {
-            if (m_initScanner->isRunning())
-                return; // the end of a build that a newer one replaced
             g_TempData.listLoading = false;
             Slot_InitMusicListCheck(false);
         });

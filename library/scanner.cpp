@@ -37,6 +37,7 @@ Scanner::~Scanner()
 
 void Scanner::beginRun(Mode mode, QThread::Priority priority)
 {
+    m_scanning = true;
     m_mode = mode;
     ++m_runId;
     m_foldersFound = mode == VolumeScan ? 1 : 0;
@@ -47,9 +48,19 @@ void Scanner::beginRun(Mode mode, QThread::Priority priority)
     start(priority);
 }
 
+bool Scanner::busy()
+{
+    if (!isRunning())
+        return false;
+    if (m_scanning)
+        return true;
+    wait(); // only the end of run() is left
+    return false;
+}
+
 void Scanner::setScanPath(const DiskInfo &disk, bool tempMode, int index, QList<TempInfoList> *out)
 {
-    if (isRunning())
+    if (busy())
         return;
     QMutexLocker lock(&m_lock);
     m_disk = disk;
@@ -99,7 +110,7 @@ void Scanner::setScanPath(const DiskInfo &disk, bool tempMode, int index, QList<
 
 void Scanner::setInitPlayList(const QList<DiskInfo> &disks)
 {
-    if (isRunning())
+    if (busy())
         return;
     QMutexLocker lock(&m_lock);
     m_initFolders = disks;
@@ -113,7 +124,7 @@ void Scanner::setInitPlayList(const QList<DiskInfo> &disks)
 
 void Scanner::setScanTmpMusicList(int mode)
 {
-    if (isRunning() || (mode != TmpFolder && mode != TmpNextFolder && mode != TmpPrevFolder))
+    if ((mode != TmpFolder && mode != TmpNextFolder && mode != TmpPrevFolder) || busy())
         return;
     mediaTempPlayList.clear();
     QMutexLocker lock(&m_lock);
@@ -129,7 +140,7 @@ void Scanner::setScanTmpMusicList(int mode)
 
 void Scanner::addScanPath(const DiskInfo &folder, int listIndex, bool withFolders, int rowLimit)
 {
-    if (isRunning())
+    if (busy())
         return;
     QMutexLocker lock(&m_lock);
     m_disk = folder;
@@ -192,7 +203,6 @@ QString Scanner::scanPath() const
 
 void Scanner::run()
 {
-    m_scanning = true;
     m_threadRunId = m_runId; // written before start(), unchanged while this run goes on
     m_lastPace = Clock::now();
     emit scanStart();
@@ -210,7 +220,6 @@ void Scanner::run()
         runTempList();
         break;
     }
-    m_scanning = false;
     m_running = false;
     qDebug() << "====sacnner over======" << " stop scan:" << (m_stop ? "true" : "false");
 }

@@ -173,6 +173,15 @@ private:
             },
             Qt::QueuedConnection);
     }
+    // The last hand-over of a run: the run counts as over from here on.
+    template <typename F>
+    void finish(F f)
+    {
+        m_scanning = false;
+        inGuiThread(std::move(f));
+    }
+    // A run is going on (one whose end was handed over is waited for).
+    bool busy();
     void handOver(const MediaObjectInfo &item);
     void beginRun(Mode mode, QThread::Priority priority);
 

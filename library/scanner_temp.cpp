@@ -231,7 +231,7 @@ void Scanner::runTempList()
         items = collectFolder(target, m_volumes.at(targetVolume).diskID, false, true).songs;
     const bool unfinished = m_stop;
     const int mode = m_mode;
-    inGuiThread([this, items, unfinished, mode] {
+    finish([this, items, unfinished, mode] {
         mediaTempPlayList = items;
         emit scanOverFileManage(unfinished, mode);
     });
@@ -260,7 +260,7 @@ void Scanner::runListFolder()
     const bool unfinished = m_stop || !exists;
     const int index = m_listIndex;
     const QList<MediaObjectInfo> songs = c.songs;
-    inGuiThread([this, rows, songs, unfinished, index] {
+    finish([this, rows, songs, unfinished, index] {
         {
             // The database's worker fills other pages of the same list.
             QMutex *lock = m_db ? m_db->resultLock() : nullptr;
@@ -308,5 +308,5 @@ void Scanner::runInitPlayList()
         }
     }
     const bool unfinished = m_stop;
-    inGuiThread([this, unfinished] { emit scanOverFileManage(unfinished, 0); });
+    finish([this, unfinished] { emit scanOverFileManage(unfinished, 0); });
 }

@@ -88,7 +88,7 @@ void Scanner::runVolumeScan()
     const bool unfinished = m_stop;
     m_resumeByPath.clear();
     // The mounted-volume list belongs to the GUI thread.
-    inGuiThread([this, disk, songs, unfinished] {
+    finish([this, disk, songs, unfinished] {
         Update_USBDisk_SongExist(disk, songs);
         emit scanOver(unfinished, disk.diskPath);
     });
