@@ -47,7 +47,9 @@ ScanAblumArtist::ScanAblumArtist(QObject *parent)
 
 ScanAblumArtist::~ScanAblumArtist()
 {
-    StopScan();
+    // A finished pass leaves the flag of g_TempData as it set it.
+    if (isRunning())
+        StopScan();
     wait();
 }
 
