@@ -1,6 +1,5 @@
 #include "linkglobals.h"
 
-#include <QMutexLocker>
 
 SystemImage m_nCurSystem;
 SystemImage SendSYSData;
@@ -47,25 +46,25 @@ Shared<quint8> m_nCurUSBLink = 0;
 
 void LockedBytes::assign(const QByteArray &b)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_bytes = b;
 }
 
 void LockedBytes::clear()
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_bytes.clear();
 }
 
 int LockedBytes::size() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_bytes.size();
 }
 
 QByteArray LockedBytes::takeFront(int n)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     n = qBound(0, n, m_bytes.size());
     const QByteArray front = m_bytes.left(n);
     m_bytes.remove(0, n);

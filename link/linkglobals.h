@@ -16,7 +16,7 @@
 #include "shared.h"
 
 #include <QByteArray>
-#include <QMutex>
+#include <mutex>
 
 // Image sizes and the program image layout.
 namespace Image {
@@ -88,7 +88,7 @@ public:
     QByteArray takeFront(int n);
 
 private:
-    mutable QMutex m_lock;
+    mutable std::mutex m_lock;
     QByteArray m_bytes;
 };
 

@@ -4,7 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMutex>
+#include <mutex>
 
 class RecvQueue
 {
@@ -16,6 +16,6 @@ public:
     int size() const;
 
 private:
-    mutable QMutex m_lock;
+    mutable std::mutex m_lock;
     QList<QByteArray> m_chunks;
 };

@@ -6,7 +6,6 @@
 #include "platform.h"
 
 #include <QElapsedTimer>
-#include <QMutexLocker>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -56,7 +55,7 @@ void WireSerialThread::setLine(unsigned value)
 {
     if (!m_gpioReady)
         return;
-    QMutexLocker lock(&m_gpioLock);
+    std::lock_guard<std::mutex> lock(m_gpioLock);
     m_gpio->set_value(value);
 }
 

@@ -10,10 +10,10 @@
 #include "framedefs.h"
 
 #include <QList>
-#include <QMutex>
 #include <QThread>
 
 #include <atomic>
+#include <mutex>
 
 class GpioCtrl;
 class QSerialPort;
@@ -81,7 +81,7 @@ private:
 
     GpioCtrl *m_gpio;
     bool m_gpioReady = false; // set once in the constructor
-    QMutex m_gpioLock;        // the line is written from both threads
+    std::mutex m_gpioLock;    // the line is written from both threads
     QTimer *m_pulseTimer;
     QTimer *m_breakOutTimer;
 

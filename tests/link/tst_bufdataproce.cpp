@@ -17,6 +17,7 @@
 #include <QtTest>
 
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -471,10 +472,7 @@ void TstBufDataProce::trackSwitching()
     QCOMPARE(state(), 3);
 
     // From another thread: the flag at once, the timer through the event loop.
-    QThread *t = QThread::create([&b] { b.setTrackSwitching(100); });
-    t->start();
-    QVERIFY(t->wait(5000));
-    delete t;
+    std::thread([&b] { b.setTrackSwitching(100); }).join();
     QCOMPARE(state(), 2);
     QTRY_COMPARE_WITH_TIMEOUT(state(), 3, 5000);
 }

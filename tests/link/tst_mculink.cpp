@@ -17,7 +17,9 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 class TstMcuLink : public QObject
 {
@@ -60,9 +62,10 @@ void TstMcuLink::initTestCase()
     QVERIFY(m_sb->isValid());
     m_sb->enter();
     m_sim.reset(new QProcess);
-    m_sim->setProcessChannelMode(QProcess::ForwardedChannels);
+    m_sim->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_sim->start(QStringLiteral("/usr/bin/python3"), {TestSandbox::sourceDir() + QStringLiteral("/tools/sim/mcu_sim.py"),
-                                                      QStringLiteral("--sandbox"), m_sb->dir()});
+                                                      QStringLiteral("--sandbox"), m_sb->dir(), QStringLiteral("--parent-pid"),
+                      QString::number(QCoreApplication::applicationPid())});
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_sb->path(QStringLiteral("/var/run/ttyS4.ready"))), 10000);
     m_port.reset(new SerialService);
     QVERIFY(m_port->setup(Platform::mcuPort(), 57600));
@@ -110,13 +113,14 @@ McuReceiver::Result TstMcuLink::exchange(const QByteArray &f, QByteArray *payloa
     m_port->send_handle(f);
     McuReceiver rx(&m_queue);
     McuReceiver::Result result = McuReceiver::TimedOut;
-    std::unique_ptr<QThread> t(QThread::create([&] { result = rx.RecvReply(); }));
-    t->start();
-    QElapsedTimer waited;
-    waited.start();
-    while (!t->isFinished() && waited.elapsed() < 20000)
+    std::atomic<bool> done{false};
+    std::thread t([&] {
+        result = rx.RecvReply();
+        done = true;
+    });
+    while (!done)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    t->wait();
+    t.join();
     if (payload)
         *payload = rx.payload();
     return result;

@@ -73,9 +73,10 @@ void TstWireSerialThread::initTestCase()
     InitPaths();
     QVERIFY(killallIsTheSandboxes(*m_sb));
     m_sim.reset(new QProcess);
-    m_sim->setProcessChannelMode(QProcess::ForwardedChannels);
+    m_sim->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_sim->start(QStringLiteral("/usr/bin/python3"), {TestSandbox::sourceDir() + QStringLiteral("/tools/sim/keys_sim.py"),
-                                                      QStringLiteral("--sandbox"), m_sb->dir()});
+                                                      QStringLiteral("--sandbox"), m_sb->dir(), QStringLiteral("--parent-pid"),
+                      QString::number(QCoreApplication::applicationPid())});
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_sb->path(QStringLiteral("/var/run/ttyS5.ready"))), 10000);
 }
 

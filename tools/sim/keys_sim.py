@@ -147,7 +147,7 @@ def gpio2(sandbox):
 
 
 def serve(args):
-    runner = sl.Runner(args.sandbox, "ttyS5")
+    runner = sl.Runner(args.sandbox, "ttyS5", args.parent_pid)
     log = sl.JsonLog(args.log or os.path.join(runner.log_dir, "keys.log"), time.monotonic())
     script = sl.LineFollower(args.script or os.path.join(runner.run_dir, "keys.script"))
     ctl = Controller(log)
@@ -157,7 +157,7 @@ def serve(args):
     runner.announce(pty.path)
     next_idle = time.monotonic() + args.idle_ms / 1000.0 if args.idle_ms > 0 else None
     try:
-        while not runner.stop:
+        while not runner.stop and not runner.parent_gone():
             now = time.monotonic()
             timeout = 0.05
             if ctl.actions:
@@ -281,6 +281,7 @@ def decode(path):
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--sandbox")
+    ap.add_argument("--parent-pid", type=int, default=0, help="stop when this process ends")
     ap.add_argument("--script")
     ap.add_argument("--log")
     ap.add_argument("--idle-ms", type=int, default=0, help="send an all-released frame this often (0: never)")

@@ -538,7 +538,7 @@ class Mcu:
 # ----------------------------------------------------------------- serving
 
 def serve(args):
-    runner = sl.Runner(args.sandbox, "ttyS4")
+    runner = sl.Runner(args.sandbox, "ttyS4", args.parent_pid)
     t0 = time.monotonic()
     log = sl.JsonLog(args.transcript or os.path.join(runner.log_dir, "mcu-transcript.jsonl"), t0)
     control = sl.LineFollower(args.control or os.path.join(runner.run_dir, "mcu.ctl"))
@@ -594,7 +594,7 @@ def serve(args):
         schedule(out, record, delay)
 
     try:
-        while not runner.stop:
+        while not runner.stop and not runner.parent_gone():
             now = time.monotonic()
             timeout = 0.05
             if pending:
@@ -668,6 +668,7 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__, epilog="Control commands:\n" + COMMANDS,
                                  formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--sandbox")
+    ap.add_argument("--parent-pid", type=int, default=0, help="stop when this process ends")
     ap.add_argument("--control")
     ap.add_argument("--transcript")
     ap.add_argument("--version", default=DEFAULT_VERSION)

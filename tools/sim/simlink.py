@@ -189,8 +189,9 @@ class JsonLog:
 class Runner:
     """Sandbox plumbing: pid file, ready file, SIGTERM."""
 
-    def __init__(self, sandbox, name):
+    def __init__(self, sandbox, name, parent_pid=0):
         self.sandbox = os.path.abspath(sandbox)
+        self.parent_pid = parent_pid
         self.name = name
         self.stop = False
         self.run_dir = os.path.join(self.sandbox, "var", "run")
@@ -204,6 +205,19 @@ class Runner:
 
     def _on_term(self, *_):
         self.stop = True
+
+    def parent_gone(self):
+        """True once the process named by --parent-pid has ended (a test
+        that crashed leaves no simulator behind)."""
+        if not self.parent_pid:
+            return False
+        try:
+            os.kill(self.parent_pid, 0)
+            return False
+        except ProcessLookupError:
+            return True
+        except PermissionError:
+            return False
 
     def announce(self, pty_path):
         with open(self.pidfile, "w") as f:
