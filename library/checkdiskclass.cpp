@@ -311,6 +311,8 @@ void CheckDiskClass::Slot_RereadMuiscListTimer()
 void CheckDiskClass::Slot_MediaPathChanged(const DiskInfo &old)
 {
     m_oldMedia = old;
+    // The old mount point is gone: a scan of it would end at once, unfinished.
+    Clear_ScanList(old.diskPath);
     if (lies(g_CurMusicPlay.filePath, old.diskPath)) {
         QTimer::singleShot(2000, this, [this, old] {
             for (const DiskInfo &d : qAsConst(UsingUSBDiskList)) {
