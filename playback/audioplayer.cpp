@@ -393,6 +393,10 @@ bool AudioPlayer::playOneBlock(Session &s)
             QThread::msleep(5);
             return false;
         }
+        // A short read leaves the previous block's bytes behind it: those
+        // must not play again, DSD silence (0x69) takes their place.
+        if (got < want)
+            std::memset(s.dsdBlock.data() + got, 0x69, want - got);
         s.audio->play(s.dsdBlock.data(), s.blockFrames);
         decrementUsed();
         updatePosition(s, 1);

@@ -9,6 +9,7 @@
 #include "mediabuffer.h"
 #include "platform.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -257,6 +258,49 @@ private slots:
         const QString log = sb.readFile("var/log/card.log");
         QVERIFY2(log.contains("device=vdx_dsd format=DSD_U16_LE rate=44100 channels=2"), qPrintable(log));
         QVERIFY(log.contains("paced=1"));
+        TestSandbox::leave();
+    }
+
+    // A ring that holds a block and a half: the half block plays with DSD
+    // silence after it, never with the bytes of the block before.
+    void shortRingReadPlaysSilenceNotStaleBytes()
+    {
+        TestSandbox sb({"--mcu", "none", "--keys", "none", "--card", "unpaced"});
+        QVERIFY(sb.isValid());
+        sb.enter();
+        Platform::applyEnvironment();
+        resetRecords(QStringLiteral("/x/short.dsf"));
+        g_CurMusicPlay.outputBits = 16;
+        g_TempData.inputSampleRate = 44100;
+        g_TempData.skipInProgress = false;
+        g_CurMusicPlay.duration = 10;
+        g_CurMusicPlay.decodeOver = true;
+        m_MediaBuffer.clearPreRoll();
+        m_MediaBuffer.blockBytes = 4096;
+        m_MediaBuffer.blockFrames = 1024;
+        m_MediaBuffer.secondsPerUnit = 4096.0 / (44100 * 4);
+        QByteArray pattern(6144, Qt::Uninitialized);
+        for (int i = 0; i < pattern.size(); ++i)
+            pattern[i] = char(i % 199 == 0x69 ? 1 : i % 199);
+        CCycleBuffer ring(1 << 16);
+        QCOMPARE(ring.Write(pattern.constData(), quint64(pattern.size())), quint64(pattern.size()));
+        CCycleBuffer *before = m_MediaBuffer.dsdBuffer.exchange(&ring);
+        {
+            AudioPlayer player;
+            player.setSourceQuery([] { return 5; });
+            QSignalSpy over(&player, &AudioPlayer::playOver);
+            player.play();
+            QTRY_COMPARE_WITH_TIMEOUT(over.count(), 1, 15000);
+            player.stop(true);
+            player.wait(5000);
+        }
+        m_MediaBuffer.dsdBuffer = before;
+        QFile capture(sb.dir() + QStringLiteral("/var/card/dsd.raw"));
+        QVERIFY(capture.open(QIODevice::ReadOnly));
+        const QByteArray got = capture.readAll();
+        QVERIFY(got.size() >= 8192);
+        QCOMPARE(got.left(6144), pattern);
+        QCOMPARE(got.mid(6144), QByteArray(got.size() - 6144, char(0x69)));
         TestSandbox::leave();
     }
 
