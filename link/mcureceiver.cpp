@@ -33,6 +33,7 @@ int McuReceiver::OnEventRecvUsb(int n)
     case FrameAssembler::Waiting:
         return 0;
     case FrameAssembler::Overflow:
+        m_frame.clear();
         m_last = Overflow;
         return 1;
     case FrameAssembler::Complete:
@@ -40,6 +41,7 @@ int McuReceiver::OnEventRecvUsb(int n)
     }
     const QByteArray &f = m_assembler.frame();
     if (!checkFrameFromMark(f)) {
+        m_frame.clear();
         m_last = Bad;
         return 1;
     }

@@ -358,6 +358,11 @@ void TstFrameAssembler::mcuReceiver()
     } else {
         QCOMPARE(int(RecFrameData[Frame::Type]), 0);
     }
+
+    // A later bad frame leaves no stale payload behind.
+    q.append(makeFrame(0x7C, 0x53, payloadOf(8, 1), 9, 2, true));
+    QCOMPARE(rx.RecvReply(), McuReceiver::Bad);
+    QVERIFY(rx.payload().isEmpty());
 }
 
 void TstFrameAssembler::mcuReceiverGivesUpAfterEmptyPolls()
