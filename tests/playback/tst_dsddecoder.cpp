@@ -1,4 +1,4 @@
-// The DSD decode thread without the output thread: item specifications,
+// The DSD decode thread without the output thread: "path__M__track__M__area" items,
 // block geometry, the now-playing fields, the start threshold and tail start,
 // and unusable sources (DST, rates above DSD256) with their skip.
 #include "audioplayer.h"
