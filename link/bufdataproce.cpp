@@ -59,8 +59,7 @@ namespace {
 
 // Copies len bytes of an image into the payload; nothing when out of range
 // (the payload then stays zero).
-template <int N>
-void copyImage(const ByteImage<N> *img, int off, int len)
+template <int N> void copyImage(const ByteImage<N> *img, int off, int len)
 {
     if (img && len > 0)
         img->read(off, SendFrameData.payload(), len);
@@ -193,9 +192,7 @@ void BufDataProce::fillUpgradeBlock(int block, bool fill, int count, int len)
     SendFrameData.clearPayload(len);
     quint8 *p = SendFrameData.payload();
     count = qBound(0, count, Frame::MaxPayload);
-    auto put = [p](const QByteArray &b, int at) {
-        std::memcpy(p + at, b.constData(), static_cast<size_t>(b.size()));
-    };
+    auto put = [p](const QByteArray &b, int at) { std::memcpy(p + at, b.constData(), static_cast<size_t>(b.size())); };
     switch (block) {
     case 55:
     case 56:

@@ -63,8 +63,8 @@ private:
     void fillSystemBlock(int block, int preset, int target, int len);
     void fillUpgradeBlock(int block, bool fill, int count, int len);
 
-    QTimer *m_switchTimer;                 // owner's thread
-    std::atomic<bool> m_switching{false};  // set on any thread, read by the MCU worker
+    QTimer *m_switchTimer;                // owner's thread
+    std::atomic<bool> m_switching{false}; // set on any thread, read by the MCU worker
     std::atomic<bool> m_infoOff{false};
     std::atomic<int> m_appFolder{0};
     std::atomic<int> m_appIndex{0};

@@ -8,8 +8,7 @@ FrameAssembler::FrameAssembler(quint8 startTag, int maxChunk)
     : m_tag(startTag)
     , m_maxChunk(maxChunk)
     , m_buf(HoldLimit + maxChunk, '\0')
-{
-}
+{}
 
 void FrameAssembler::reset()
 {

@@ -13,9 +13,9 @@ constexpr quint8 FRAME_END_TAG = 0xAA;
 // Frame types.
 constexpr quint8 FRAME_WRITE = 0xA1; // to the MCU; also every key frame of the wired controller
 constexpr quint8 FRAME_READ = 0xA2;
-constexpr quint8 FRAME_ACK = 0x51;   // "Q"
+constexpr quint8 FRAME_ACK = 0x51;    // "Q"
 constexpr quint8 FRAME_REFUSE = 0x52; // "R"
-constexpr quint8 FRAME_DATA = 0x53;  // "S"
+constexpr quint8 FRAME_DATA = 0x53;   // "S"
 
 // Groups.
 constexpr quint8 GROUP_INPUT = 3;
@@ -23,7 +23,7 @@ constexpr quint8 GROUP_OUTPUT = 4;
 constexpr quint8 GROUP_SYSTEM = 9;
 constexpr quint8 GROUP_APP = 10;
 
-constexpr quint8 SLOT_WHOLE = 119;   // "w": a whole channel record in reads and their answers
+constexpr quint8 SLOT_WHOLE = 119; // "w": a whole channel record in reads and their answers
 constexpr quint8 TARGET_CASCADE = 10;
 
 namespace Frame {

@@ -1,6 +1,5 @@
 #include "linkglobals.h"
 
-
 SystemImage m_nCurSystem;
 SystemImage SendSYSData;
 CasSystemImage m_nCasSystem;
@@ -34,7 +33,14 @@ Shared<int> m_nCasModel = -1;
 bool Is_Sub_Model()
 {
     switch (m_nCasModel.get()) {
-    case 4: case 5: case 6: case 8: case 9: case 10: case 11: case 12:
+    case 4:
+    case 5:
+    case 6:
+    case 8:
+    case 9:
+    case 10:
+    case 11:
+    case 12:
         return true;
     default:
         return false;

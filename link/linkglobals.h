@@ -28,14 +28,20 @@ constexpr int CasPresets = 16;    // cascaded presets 0..15
 constexpr int NameSize = 15;      // program name field: 13 characters and two zero bytes
 constexpr int SlotSize = 8;
 constexpr int InputBase = 296;
-constexpr int InputRecord = 280;     // 35 slots in the image
+constexpr int InputRecord = 280;      // 35 slots in the image
 constexpr int InputWholeLength = 288; // a whole input record on the wire
 constexpr int OutputBase = 576;
-constexpr int OutputRecord = 296;    // 37 slots
+constexpr int OutputRecord = 296; // 37 slots
 constexpr int OutputChannels = 16;
 
-constexpr int inputSlot(int channel, int slot) { return InputBase + InputRecord * channel + SlotSize * slot; }
-constexpr int outputSlot(int channel, int slot) { return OutputBase + OutputRecord * channel + SlotSize * slot; }
+constexpr int inputSlot(int channel, int slot)
+{
+    return InputBase + InputRecord * channel + SlotSize * slot;
+}
+constexpr int outputSlot(int channel, int slot)
+{
+    return OutputBase + OutputRecord * channel + SlotSize * slot;
+}
 } // namespace Image
 
 using SystemImage = ByteImage<Image::SystemSize>;

@@ -11,8 +11,7 @@
 McuReceiver::McuReceiver(RecvQueue *queue)
     : m_queue(queue)
     , m_assembler(FRAME_START_TAG, ChunkSize)
-{
-}
+{}
 
 void McuReceiver::reset()
 {

@@ -1,6 +1,5 @@
 #include "recvqueue.h"
 
-
 void RecvQueue::append(const QByteArray &chunk)
 {
     std::lock_guard<std::mutex> lock(m_lock);

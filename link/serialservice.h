@@ -36,6 +36,6 @@ signals:
 
 private:
     QSerialPort *m_port;
-    bool m_queueMode = false;      // GUI thread only
+    bool m_queueMode = false; // GUI thread only
     RecvQueue *m_queue = nullptr;
 };

@@ -102,7 +102,13 @@ QList<QByteArray> WireSerialThread::wireChunks(const QByteArray &block)
 bool WireSerialThread::isImmediateKey(int key)
 {
     switch (key) {
-    case 0: case 1: case 7: case 9: case 10: case 15: case 16:
+    case 0:
+    case 1:
+    case 7:
+    case 9:
+    case 10:
+    case 15:
+    case 16:
         return true;
     default:
         return false;
@@ -293,8 +299,8 @@ void WireSerialThread::Reback_WireData(quint8 type)
         f.clearPayload(8);
         if (statusReport()) {
             quint8 *p = f.payload();
-            p[0] = m_nCurSystem.at(35);                      // dimmer level
-            p[1] = powerOff() ? 2 : breakOutValue();         // power / break-out
+            p[0] = m_nCurSystem.at(35);              // dimmer level
+            p[1] = powerOff() ? 2 : breakOutValue(); // power / break-out
             p[2] = m_nCurSystem.at(0) == 5 && g_CurMusicPlay.isHiRes.get() ? 1 : 0;
         }
     }

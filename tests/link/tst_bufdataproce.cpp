@@ -12,8 +12,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTextCodec>
 #include <QTemporaryDir>
+#include <QTextCodec>
 #include <QtTest>
 
 #include <cstring>
@@ -22,31 +22,66 @@
 namespace {
 
 // Fill patterns of the images, computed here independently of ByteImage.
-quint8 sentProgram(int i) { return quint8(i * 7 + 1); }
-quint8 sentCasProgram(int i) { return quint8(i * 5 + 9); }
-quint8 storedProgram(int preset, int i) { return quint8(i * 3 + preset * 11 + 2); }
-quint8 sentSystem(int i) { return quint8(i + 1); }
-quint8 sentCasSystem(int i) { return quint8(200 - i); }
+quint8 sentProgram(int i)
+{
+    return quint8(i * 7 + 1);
+}
+quint8 sentCasProgram(int i)
+{
+    return quint8(i * 5 + 9);
+}
+quint8 storedProgram(int preset, int i)
+{
+    return quint8(i * 3 + preset * 11 + 2);
+}
+quint8 sentSystem(int i)
+{
+    return quint8(i + 1);
+}
+quint8 sentCasSystem(int i)
+{
+    return quint8(200 - i);
+}
 
-template <typename F>
-QByteArray pattern(F f, int off, int len)
+template <typename F> QByteArray pattern(F f, int off, int len)
 {
     QByteArray b(len, '\0');
     for (int i = 0; i < len; ++i)
         b[i] = char(f(off + i));
     return b;
 }
-QByteArray sentProg(int off, int len) { return pattern(sentProgram, off, len); }
+QByteArray sentProg(int off, int len)
+{
+    return pattern(sentProgram, off, len);
+}
 QByteArray stored(int preset, int off, int len)
 {
     return pattern([preset](int i) { return storedProgram(preset, i); }, off, len);
 }
-QByteArray sentSys(int off, int len) { return pattern(sentSystem, off, len); }
-QByteArray sentCasSys(int off, int len) { return pattern(sentCasSystem, off, len); }
-QByteArray zeros(int n) { return QByteArray(n, '\0'); }
-QByteArray name15(const QByteArray &ascii) { return ascii + zeros(15 - ascii.size()); }
-QByteArray hexBytes(int n) { return pattern([](int i) { return quint8(i ^ 0x3C); }, 0, n); }
-QByteArray dspBytes(int n) { return pattern([](int i) { return quint8(i * 13); }, 0, n); }
+QByteArray sentSys(int off, int len)
+{
+    return pattern(sentSystem, off, len);
+}
+QByteArray sentCasSys(int off, int len)
+{
+    return pattern(sentCasSystem, off, len);
+}
+QByteArray zeros(int n)
+{
+    return QByteArray(n, '\0');
+}
+QByteArray name15(const QByteArray &ascii)
+{
+    return ascii + zeros(15 - ascii.size());
+}
+QByteArray hexBytes(int n)
+{
+    return pattern([](int i) { return quint8(i ^ 0x3C); }, 0, n);
+}
+QByteArray dspBytes(int n)
+{
+    return pattern([](int i) { return quint8(i * 13); }, 0, n);
+}
 
 void fillImages()
 {
@@ -196,7 +231,7 @@ void TstBufDataProce::payloadRules_data()
     QTest::addColumn<int>("slot");
     QTest::addColumn<int>("target");
     QTest::addColumn<int>("len");
-    QTest::addColumn<QByteArray>("before");   // payload placed before the call
+    QTest::addColumn<QByteArray>("before"); // payload placed before the call
     QTest::addColumn<QByteArray>("expected");
 
     const QByteArray junk(400, '\x5A');
@@ -207,27 +242,27 @@ void TstBufDataProce::payloadRules_data()
     // Group 3.
     QTest::newRow("input slot 5") << 0xA1 << 0 << 3 << 0 << 5 << 0 << 8 << junk << sentProg(in(0, 5), 8);
     QTest::newRow("input slot 34") << 0xA1 << 0 << 3 << 0 << 34 << 0 << 8 << junk << sentProg(in(0, 34), 8);
-    QTest::newRow("input slot 35 sends slot 34") << 0xA1 << 0 << 3 << 0 << 35 << 0 << 8 << junk
-                                                 << sentProg(in(0, 34), 8);
+    QTest::newRow("input slot 35 sends slot 34")
+        << 0xA1 << 0 << 3 << 0 << 35 << 0 << 8 << junk << sentProg(in(0, 34), 8);
     QTest::newRow("input whole, live") << 0xA1 << 0 << 3 << 0 << 0 << 0 << 288 << junk << sentProg(in(0, 0), 288);
-    QTest::newRow("input whole, preset 3") << 0xA1 << 3 << 3 << 0 << 0 << 0 << 288 << junk
-                                           << stored(3, in(0, 0), 288);
+    QTest::newRow("input whole, preset 3") << 0xA1 << 3 << 3 << 0 << 0 << 0 << 288 << junk << stored(3, in(0, 0), 288);
     // Group 4.
     QTest::newRow("output 2 slot 31") << 0xA1 << 0 << 4 << 2 << 31 << 0 << 8 << junk << sentProg(out(2, 31), 8);
-    QTest::newRow("output 2 slot 31, cascade") << 0xA1 << 0 << 4 << 2 << 31 << 10 << 8 << junk
-                                               << pattern(sentCasProgram, out(2, 31), 8);
+    QTest::newRow("output 2 slot 31, cascade")
+        << 0xA1 << 0 << 4 << 2 << 31 << 10 << 8 << junk << pattern(sentCasProgram, out(2, 31), 8);
     QTest::newRow("output 1 slot 36") << 0xA1 << 0 << 4 << 1 << 36 << 0 << 8 << junk << sentProg(out(1, 36), 8);
     QTest::newRow("output slot 37: zeros") << 0xA1 << 0 << 4 << 1 << 37 << 0 << 8 << junk << zeros(8);
     QTest::newRow("output 5 whole, live") << 0xA1 << 0 << 4 << 5 << 0 << 0 << 296 << junk << sentProg(out(5, 0), 296);
-    QTest::newRow("output 0 whole, preset 13") << 0xA1 << 13 << 4 << 0 << 0 << 0 << 296 << junk
-                                               << stored(13, out(0, 0), 296);
-    QTest::newRow("output 15 whole, preset 1") << 0xA1 << 1 << 4 << 15 << 0 << 0 << 296 << junk
-                                               << stored(1, out(15, 0), 296);
+    QTest::newRow("output 0 whole, preset 13")
+        << 0xA1 << 13 << 4 << 0 << 0 << 0 << 296 << junk << stored(13, out(0, 0), 296);
+    QTest::newRow("output 15 whole, preset 1")
+        << 0xA1 << 1 << 4 << 15 << 0 << 0 << 296 << junk << stored(1, out(15, 0), 296);
     // Group 9.
-    QTest::newRow("block 0, live name") << 0xA1 << 0 << 9 << 0 << 0 << 0 << 16 << junk << name15("LIVE-NAME") + zeros(1);
+    QTest::newRow("block 0, live name") << 0xA1 << 0 << 9 << 0 << 0 << 0 << 16 << junk
+                                        << name15("LIVE-NAME") + zeros(1);
     QTest::newRow("block 0, preset 4") << 0xA1 << 4 << 9 << 0 << 0 << 0 << 16 << junk << stored(4, 0, 15) + zeros(1);
-    QTest::newRow("block 0, cascade preset") << 0xA1 << 0 << 9 << 0 << 0 << 10 << 16 << junk
-                                             << name15("CAS-3") + zeros(1);
+    QTest::newRow("block 0, cascade preset")
+        << 0xA1 << 0 << 9 << 0 << 0 << 10 << 16 << junk << name15("CAS-3") + zeros(1);
     QTest::newRow("block 2") << 0xA1 << 0 << 9 << 2 << 0 << 0 << 8 << junk << sentSys(0, 8);
     QTest::newRow("block 2, cascade") << 0xA1 << 0 << 9 << 2 << 0 << 10 << 8 << junk << sentCasSys(0, 8);
     QTest::newRow("block 5") << 0xA1 << 0 << 9 << 5 << 0 << 0 << 8 << junk << sentSys(8, 8);
@@ -237,19 +272,18 @@ void TstBufDataProce::payloadRules_data()
     QTest::newRow("block 52") << 0xA1 << 0 << 9 << 52 << 0 << 0 << 8 << junk << sentSys(24, 8);
     QTest::newRow("block 8") << 0xA1 << 0 << 9 << 8 << 0 << 0 << 8 << junk << sentSys(32, 8);
     QTest::newRow("block 9") << 0xA1 << 0 << 9 << 9 << 0 << 0 << 8 << junk << sentSys(40, 8);
-    QTest::newRow("block 9, cascade of a subwoofer model") << 0xA1 << 0 << 9 << 9 << 0 << 10 << 8 << junk
-                                                            << sentCasSys(160, 8);
+    QTest::newRow("block 9, cascade of a subwoofer model")
+        << 0xA1 << 0 << 9 << 9 << 0 << 10 << 8 << junk << sentCasSys(160, 8);
     QTest::newRow("block 120") << 0xA1 << 0 << 9 << 120 << 0 << 0 << 8 << junk << sentSys(56, 8);
     QTest::newRow("block 122") << 0xA1 << 0 << 9 << 122 << 0 << 0 << 8 << junk << sentSys(48, 8);
     QTest::newRow("block 128: 24 zero bytes") << 0xA1 << 0 << 9 << 128 << 0 << 0 << 24 << junk << zeros(24);
     QTest::newRow("block 96: zeros") << 0xA1 << 0 << 9 << 96 << 0 << 0 << 8 << junk << zeros(8);
-    QTest::newRow("block 121 keeps its payload") << 0xA1 << 0 << 9 << 121 << 0 << 0 << 40 << junk.left(40)
-                                                 << junk.left(40);
+    QTest::newRow("block 121 keeps its payload")
+        << 0xA1 << 0 << 9 << 121 << 0 << 0 << 40 << junk.left(40) << junk.left(40);
     QTest::newRow("block 56 outside an upgrade: zeros") << 0xA1 << 0 << 9 << 56 << 0 << 0 << 48 << junk << zeros(48);
     // Group 10.
     QTest::newRow("usb link record") << 0xA1 << 0 << 10 << 16 << 0 << 0 << 3 << junk << QByteArray("\x01\x00\x07", 3);
-    QTest::newRow("app list keeps its payload") << 0xA1 << 0 << 10 << 2 << 2 << 0 << 30 << dspBytes(30)
-                                                << dspBytes(30);
+    QTest::newRow("app list keeps its payload") << 0xA1 << 0 << 10 << 2 << 2 << 0 << 30 << dspBytes(30) << dspBytes(30);
 }
 
 void TstBufDataProce::payloadRules()
@@ -289,15 +323,14 @@ void TstBufDataProce::upgradeFrames_data()
     const QByteArray ff48(48, '\xFF');
     QTest::newRow("55: first four firmware bytes") << 55 << false << 0 << 4 << hexBytes(4) << 96 << 100 << 0x1000;
     QTest::newRow("56: 48 firmware bytes") << 56 << false << 0 << 48 << hexBytes(48) << 52 << 100 << 0x1000;
-    QTest::newRow("56, last: 10 bytes over 0xFF") << 56 << true << 10 << 48 << hexBytes(10) + ff48.mid(10) << 90
-                                                 << 100 << 0x1000;
+    QTest::newRow("56, last: 10 bytes over 0xFF")
+        << 56 << true << 10 << 48 << hexBytes(10) + ff48.mid(10) << 90 << 100 << 0x1000;
     QTest::newRow("57: checksum byte") << 57 << false << 0 << 1 << QByteArray("\x6B") << 100 << 100 << 0x1000;
     QTest::newRow("58: zeros") << 58 << false << 0 << 16 << zeros(16) << 100 << 100 << 0x1000;
-    QTest::newRow("59: address and 44 DSP bytes") << 59 << false << 0 << 48
-                                                  << QByteArray("\x00\x10\x00\x00", 4) + dspBytes(44) << 100 << 56
-                                                  << 0x1000 + 44;
-    QTest::newRow("59, last: 35 DSP bytes from the start") << 59 << true << 35 << 48 << dspBytes(35) + zeros(13)
-                                                           << 100 << 65 << 0x1000;
+    QTest::newRow("59: address and 44 DSP bytes")
+        << 59 << false << 0 << 48 << QByteArray("\x00\x10\x00\x00", 4) + dspBytes(44) << 100 << 56 << 0x1000 + 44;
+    QTest::newRow("59, last: 35 DSP bytes from the start")
+        << 59 << true << 35 << 48 << dspBytes(35) + zeros(13) << 100 << 65 << 0x1000;
 }
 
 void TstBufDataProce::upgradeFrames()
@@ -342,19 +375,18 @@ void TstBufDataProce::textCuts_data()
     QTest::newRow("100/100/100: artist and album cut") << a100 << a100 << a100 << 100 << 75 << 75;
     QTest::newRow("sum exactly 280: nothing cut") << QString(180, QLatin1Char('t')) << a50 << a50 << 180 << 50 << 50;
     // 100 CJK characters: 300 bytes; 43 characters weigh 129.
-    QTest::newRow("chinese title cut on a character") << QString(100, QChar(0x4E2D)) << QStringLiteral("A")
-                                                      << QStringLiteral("B") << 129 << 1 << 1;
+    QTest::newRow("chinese title cut on a character")
+        << QString(100, QChar(0x4E2D)) << QStringLiteral("A") << QStringLiteral("B") << 129 << 1 << 1;
     // Hangul weighs 1 but takes 3 bytes: the byte limit still holds.
-    QTest::newRow("hangul title kept within 130 bytes") << QString(100, QChar(0xD55C)) << QStringLiteral("A")
-                                                        << QStringLiteral("B") << 129 << 1 << 1;
+    QTest::newRow("hangul title kept within 130 bytes")
+        << QString(100, QChar(0xD55C)) << QStringLiteral("A") << QStringLiteral("B") << 129 << 1 << 1;
     // 4-byte characters: 32 fit in 130 bytes.
     QString emoji;
     for (int i = 0; i < 60; ++i)
         emoji += QString::fromUcs4(U"\U0001F3B5");
     QTest::newRow("emoji artist kept within 75 bytes") << a200 << emoji << QStringLiteral("B") << 130 << 72 << 1;
-    QTest::newRow("one long title under the budget: one length byte") << QString(270, QLatin1Char('t'))
-                                                                      << QStringLiteral("abcde")
-                                                                      << QStringLiteral("fghij") << 255 << 5 << 5;
+    QTest::newRow("one long title under the budget: one length byte")
+        << QString(270, QLatin1Char('t')) << QStringLiteral("abcde") << QStringLiteral("fghij") << 255 << 5 << 5;
 }
 
 void TstBufDataProce::textCuts()
@@ -392,12 +424,24 @@ void TstBufDataProce::formatLine_data()
     QTest::addColumn<QString>("bits");
     QTest::addColumn<QByteArray>("line");
 
-    QTest::newRow("iso at 2.8MHz") << "iso" << "2.8MHz" << "" << QByteArray("DSD64 / 2.8MHz");
-    QTest::newRow("dsf at 5.6MHz") << "dsf" << "5.6MHz" << "" << QByteArray("DSF128 / 5.6MHz");
-    QTest::newRow("dff at 11.2MHz") << "dff" << "11.2MHz" << "" << QByteArray("DFF256 / 11.2MHz");
-    QTest::newRow("flac with bit depth") << "flac" << "96.0kHz" << "24bit" << QByteArray("FLAC / 96.0kHz / 24bit");
-    QTest::newRow("mp3 without bit depth") << "mp3" << "44.1kHz" << "" << QByteArray("MP3 / 44.1kHz");
-    QTest::newRow("unknown DSD rate") << "dsf" << "22.5MHz" << "" << QByteArray("DSF / 22.5MHz");
+    QTest::newRow("iso at 2.8MHz") << "iso"
+                                   << "2.8MHz"
+                                   << "" << QByteArray("DSD64 / 2.8MHz");
+    QTest::newRow("dsf at 5.6MHz") << "dsf"
+                                   << "5.6MHz"
+                                   << "" << QByteArray("DSF128 / 5.6MHz");
+    QTest::newRow("dff at 11.2MHz") << "dff"
+                                    << "11.2MHz"
+                                    << "" << QByteArray("DFF256 / 11.2MHz");
+    QTest::newRow("flac with bit depth") << "flac"
+                                         << "96.0kHz"
+                                         << "24bit" << QByteArray("FLAC / 96.0kHz / 24bit");
+    QTest::newRow("mp3 without bit depth") << "mp3"
+                                           << "44.1kHz"
+                                           << "" << QByteArray("MP3 / 44.1kHz");
+    QTest::newRow("unknown DSD rate") << "dsf"
+                                      << "22.5MHz"
+                                      << "" << QByteArray("DSF / 22.5MHz");
 }
 
 void TstBufDataProce::formatLine()
@@ -498,7 +542,7 @@ void TstBufDataProce::simulatorDecodesPlayerFrames()
     build(0, 10, 16, 0, 0, 3);
 
     const QString title = QString(60, QChar(0x97F3)) + QStringLiteral("abc"); // 183 bytes: cut
-    const QString artist = QString(40, QChar(0xAC00));                         // Hangul, 120 bytes: cut
+    const QString artist = QString(40, QChar(0xAC00));                        // Hangul, 120 bytes: cut
     const QString album = QStringLiteral("Álbum ñ");
     setTrack(title, artist, album, QStringLiteral("iso"), QStringLiteral("2.8MHz"), QString());
     g_CurMusicPlay.duration = 245;
@@ -520,9 +564,8 @@ void TstBufDataProce::simulatorDecodesPlayerFrames()
     out.close();
 
     QProcess sim;
-    sim.start(QStringLiteral("/usr/bin/python3"),
-              {TestSandbox::sourceDir() + QStringLiteral("/tools/sim/mcu_sim.py"), QStringLiteral("--decode"),
-               out.fileName()});
+    sim.start(QStringLiteral("/usr/bin/python3"), {TestSandbox::sourceDir() + QStringLiteral("/tools/sim/mcu_sim.py"),
+                                                   QStringLiteral("--decode"), out.fileName()});
     QVERIFY(sim.waitForFinished(20000));
     QCOMPARE(sim.exitCode(), 0);
     const QList<QByteArray> lines = sim.readAllStandardOutput().trimmed().split('\n');
@@ -541,7 +584,8 @@ void TstBufDataProce::simulatorDecodesPlayerFrames()
         QCOMPARE(o.value(QStringLiteral("len")).toInt(), f.len);
         QCOMPARE(o.value(QStringLiteral("payload")).toString().toLatin1(), f.frame.mid(14, f.len).toHex());
     }
-    const QJsonObject np = QJsonDocument::fromJson(lines.last()).object().value(QStringLiteral("nowplaying")).toObject();
+    const QJsonObject np =
+        QJsonDocument::fromJson(lines.last()).object().value(QStringLiteral("nowplaying")).toObject();
     QVERIFY2(np.value(QStringLiteral("ok")).toBool(), lines.last().constData());
     QCOMPARE(np.value(QStringLiteral("total")).toInt(), 245);
     QCOMPARE(np.value(QStringLiteral("elapsed")).toInt(), 61);

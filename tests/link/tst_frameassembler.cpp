@@ -11,8 +11,8 @@
 
 #include <QRandomGenerator>
 
-#include <cstring>
 #include <QtTest>
+#include <cstring>
 
 namespace {
 
@@ -23,8 +23,8 @@ QByteArray makeFrame(quint8 tag, quint8 type, const QByteArray &payload, quint8 
 {
     QByteArray f;
     f.append(char(tag)).append(char(tag)).append(char(tag)).append(char(0xEE));
-    const quint8 header[] = {type, 1, 0, group, item, 0, 0, 0,
-                             quint8(payload.size() & 0xFF), quint8(payload.size() >> 8)};
+    const quint8 header[] = {
+        type, 1, 0, group, item, 0, 0, 0, quint8(payload.size() & 0xFF), quint8(payload.size() >> 8)};
     f.append(reinterpret_cast<const char *>(header), sizeof header);
     f.append(payload);
     quint8 x = 0;
@@ -35,7 +35,10 @@ QByteArray makeFrame(quint8 tag, quint8 type, const QByteArray &payload, quint8 
     return f;
 }
 
-QByteArray fromMark(const QByteArray &frame) { return frame.mid(3); }
+QByteArray fromMark(const QByteArray &frame)
+{
+    return frame.mid(3);
+}
 
 // Noise that never forms a start and never ends in a start tag (a tag run
 // running into the next frame's tags would make it four long).
@@ -142,8 +145,8 @@ void TstFrameAssembler::splitAtEveryOffset_data()
     QTest::newRow("wired") << 0xFA << 40 << noise(0xFA, 6, 5) + w1 + noise(0xFA, 3, 6)
                            << noise(0xFA, 4, 7) + w2 + noise(0xFA, 8, 8) << fromMark(w1) << fromMark(w2);
     const QByteArray big = makeFrame(0x7C, 0x53, payloadOf(296, 9), 4, 1);
-    QTest::newRow("mcu whole output record") << 0x7C << 400 << noise(0x7C, 20, 9) + big << noise(0x7C, 3, 10) + m1
-                                             << fromMark(big) << fromMark(m1);
+    QTest::newRow("mcu whole output record")
+        << 0x7C << 400 << noise(0x7C, 20, 9) + big << noise(0x7C, 3, 10) + m1 << fromMark(big) << fromMark(m1);
 }
 
 void TstFrameAssembler::splitAtEveryOffset()
@@ -172,7 +175,8 @@ void TstFrameAssembler::splitAtEveryOffset()
             QList<QByteArray> frames;
             feedSplit(a, first, i, &frames);
             feedSplit(a, second, j, &frames);
-            QVERIFY2(frames.size() == 2, qPrintable(QStringLiteral("cuts %1, %2: %3 frames").arg(i).arg(j).arg(frames.size())));
+            QVERIFY2(frames.size() == 2,
+                     qPrintable(QStringLiteral("cuts %1, %2: %3 frames").arg(i).arg(j).arg(frames.size())));
             QCOMPARE(frames.at(0), frame1);
             QCOMPARE(frames.at(1), frame2);
             QVERIFY(checkFrameFromMark(frames.at(0)));

@@ -63,9 +63,9 @@ void TstMcuLink::initTestCase()
     m_sb->enter();
     m_sim.reset(new QProcess);
     m_sim->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_sim->start(QStringLiteral("/usr/bin/python3"), {TestSandbox::sourceDir() + QStringLiteral("/tools/sim/mcu_sim.py"),
-                                                      QStringLiteral("--sandbox"), m_sb->dir(), QStringLiteral("--parent-pid"),
-                      QString::number(QCoreApplication::applicationPid())});
+    m_sim->start(QStringLiteral("/usr/bin/python3"),
+                 {TestSandbox::sourceDir() + QStringLiteral("/tools/sim/mcu_sim.py"), QStringLiteral("--sandbox"),
+                  m_sb->dir(), QStringLiteral("--parent-pid"), QString::number(QCoreApplication::applicationPid())});
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_sb->path(QStringLiteral("/var/run/ttyS4.ready"))), 10000);
     m_port.reset(new SerialService);
     QVERIFY(m_port->setup(Platform::mcuPort(), 57600));
@@ -173,12 +173,12 @@ void TstMcuLink::startupReads_data()
 
     QTextCodec *gbk = QTextCodec::codecForName("GBK");
     QTest::newRow("version") << read(0, 9, 4) << 11 << 0 << QByteArray("MPQX-WV3.00");
-    QTest::newRow("block 2: source 5, no mix, volumes 60") << read(0, 9, 2) << 8 << 0
-                                                           << QByteArray("\x05\xFF\x3C\x3C\x3C\x3C\x3C\x3C");
+    QTest::newRow("block 2: source 5, no mix, volumes 60")
+        << read(0, 9, 2) << 8 << 0 << QByteArray("\x05\xFF\x3C\x3C\x3C\x3C\x3C\x3C");
     QTest::newRow("block 8: dimmer auto, level 2") << read(0, 9, 8) << 8 << 2 << QByteArray("\x01\x02\x00", 3);
     QTest::newRow("block 9: power on") << read(0, 9, 9) << 8 << 0 << QByteArray("\x01", 1);
-    QTest::newRow("block 122: wheel keys unlearned") << read(0, 9, 122) << 8 << 0
-                                                     << QByteArray("\xFF\xFF\xFF\xFF\xFF\xFF\x00", 7);
+    QTest::newRow("block 122: wheel keys unlearned")
+        << read(0, 9, 122) << 8 << 0 << QByteArray("\xFF\xFF\xFF\xFF\xFF\xFF\x00", 7);
     QTest::newRow("block 18: serial number") << read(0, 9, 18) << 48 << 8 << QByteArray("VDX730");
     QTest::newRow("name of preset 3") << read(3, 9, 0) << 16 << 0 << gbk->fromUnicode(QStringLiteral("摇滚"));
     QTest::newRow("name of preset 11") << read(11, 9, 0) << 16 << 0 << gbk->fromUnicode(QStringLiteral("自定义"));
@@ -279,17 +279,18 @@ void TstMcuLink::statusFollowsTheCar()
     QByteArray s;
     QCOMPARE(exchange(read(0, 9, 3), &s), McuReceiver::Good);
     QVERIFY(s.size() > 32);
-    QCOMPARE(int(quint8(s[0])), 2);    // source
-    QCOMPARE(int(quint8(s[2])), 1);    // power field: off
-    QCOMPARE(int(quint8(s[18])), 90);  // AD line 1 (system byte 66)
-    QCOMPARE(int(quint8(s[19])), 201); // AD line 2 (system byte 67)
+    QCOMPARE(int(quint8(s[0])), 2);     // source
+    QCOMPARE(int(quint8(s[2])), 1);     // power field: off
+    QCOMPARE(int(quint8(s[18])), 90);   // AD line 1 (system byte 66)
+    QCOMPARE(int(quint8(s[19])), 201);  // AD line 2 (system byte 67)
     QCOMPARE(int(quint8(s[21])), 0x21); // app request: kind 2, slot 1 (system byte 69)
     QCOMPARE(int(quint8(s[22])) | int(quint8(s[23])) << 8, 300);
-    QCOMPARE(int(quint8(s[24])), 1);   // Bluetooth information follows
+    QCOMPARE(int(quint8(s[24])), 1); // Bluetooth information follows
     const QByteArray bt = s.mid(32);
     QCOMPARE(int(quint8(bt[0])) << 8 | int(quint8(bt[1])), 300);
     QCOMPARE(int(quint8(bt[2])) << 8 | int(quint8(bt[3])), 10);
-    QCOMPARE(bt.mid(4), QByteArray("\x04Song\x04" "Band\x02LP"));
+    QCOMPARE(bt.mid(4), QByteArray("\x04Song\x04"
+                                   "Band\x02LP"));
     // The source also reads back from the system record.
     QCOMPARE(exchange(read(0, 9, 2), &s), McuReceiver::Good);
     QCOMPARE(int(quint8(s[0])), 2);
@@ -302,8 +303,8 @@ void TstMcuLink::faults_data()
     QTest::addColumn<int>("answerType");
 
     QTest::newRow("refusal") << QStringList{"refuse count=1"} << int(McuReceiver::Good) << 0x52;
-    QTest::newRow("refusal of reads of block 2 only") << QStringList{"refuse group=9 item=2"}
-                                                      << int(McuReceiver::Good) << 0x52;
+    QTest::newRow("refusal of reads of block 2 only")
+        << QStringList{"refuse group=9 item=2"} << int(McuReceiver::Good) << 0x52;
     QTest::newRow("wrong checksum") << QStringList{"badsum"} << int(McuReceiver::Bad) << 0;
     QTest::newRow("wrong end tag") << QStringList{"badend"} << int(McuReceiver::Bad) << 0;
     QTest::newRow("noise, then the answer in pieces")
@@ -349,7 +350,8 @@ void TstMcuLink::transcriptIsWellFormed()
         if (dir.isEmpty())
             continue; // events
         QVERIFY2(!o.contains("bad") && !o.contains("noise"), QJsonDocument(o).toJson().constData());
-        for (const char *key : {"time", "type", "unit", "preset", "group", "item", "slot", "target", "fret", "len", "payload"})
+        for (const char *key :
+             {"time", "type", "unit", "preset", "group", "item", "slot", "target", "fret", "len", "payload"})
             QVERIFY2(o.contains(QLatin1String(key)), key);
         QCOMPARE(o.value("payload").toString().size(), 2 * o.value("len").toInt());
         (dir == "in" ? in : out) += 1;

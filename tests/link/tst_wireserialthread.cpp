@@ -44,8 +44,10 @@ private:
     QString keysSeen() const;
     QString recentLog() const
     {
-        return m_sb->readFile(QStringLiteral("var/log/keys.log")).split(QLatin1Char('\n')).mid(m_logBase).join(
-            QLatin1Char('\n'));
+        return m_sb->readFile(QStringLiteral("var/log/keys.log"))
+            .split(QLatin1Char('\n'))
+            .mid(m_logBase)
+            .join(QLatin1Char('\n'));
     }
     QString gpio2() const;
 
@@ -74,9 +76,9 @@ void TstWireSerialThread::initTestCase()
     QVERIFY(killallIsTheSandboxes(*m_sb));
     m_sim.reset(new QProcess);
     m_sim->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_sim->start(QStringLiteral("/usr/bin/python3"), {TestSandbox::sourceDir() + QStringLiteral("/tools/sim/keys_sim.py"),
-                                                      QStringLiteral("--sandbox"), m_sb->dir(), QStringLiteral("--parent-pid"),
-                      QString::number(QCoreApplication::applicationPid())});
+    m_sim->start(QStringLiteral("/usr/bin/python3"),
+                 {TestSandbox::sourceDir() + QStringLiteral("/tools/sim/keys_sim.py"), QStringLiteral("--sandbox"),
+                  m_sb->dir(), QStringLiteral("--parent-pid"), QString::number(QCoreApplication::applicationPid())});
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_sb->path(QStringLiteral("/var/run/ttyS5.ready"))), 10000);
 }
 
@@ -102,8 +104,9 @@ void TstWireSerialThread::init()
     m_keys.clear();
     m_power.clear();
     m_wire.reset(new WireSerialThread);
-    connect(m_wire.get(), &WireSerialThread::wireKeyClicked, this,
-            [this](int key, int state) { m_keys.append({key, state}); });
+    connect(m_wire.get(), &WireSerialThread::wireKeyClicked, this, [this](int key, int state) {
+        m_keys.append({key, state});
+    });
     connect(m_wire.get(), &WireSerialThread::poweroffClick, this, [this](bool off) { m_power.append(off); });
     m_wire->startWireThread();
     QTRY_VERIFY_WITH_TIMEOUT(m_wire->portOpened(), 10000);
@@ -166,20 +169,20 @@ void TstWireSerialThread::dispatch_data()
     QTest::newRow("directory keys") << QStringList{"tap 15", "tap 16"} << 4 << "15:1 15:0 16:1 16:0";
     QTest::newRow("held key reported once")
         << QStringList{"press 2", "hold 2", "hold 2", "hold 2", "release"} << 5 << "2:1 2:2";
-    QTest::newRow("pressed frames repeat") << QStringList{"press 3", "press 3", "press 3", "release"} << 4
-                                           << "3:1 3:1 3:1";
+    QTest::newRow("pressed frames repeat")
+        << QStringList{"press 3", "press 3", "press 3", "release"} << 4 << "3:1 3:1 3:1";
     QTest::newRow("held again after a release")
         << QStringList{"press 4", "hold 4", "hold 4", "release", "press 4", "hold 4", "hold 4", "release"} << 8
         << "4:1 4:2 4:1 4:2";
-    QTest::newRow("another key while one is held") << QStringList{"press 2", "hold 2", "press 5", "release"} << 4
-                                                   << "2:1 2:2 5:1";
+    QTest::newRow("another key while one is held")
+        << QStringList{"press 2", "hold 2", "press 5", "release"} << 4 << "2:1 2:2 5:1";
     // Twelve frames 2 ms apart: one block, cut into twelve chunks.
-    QTest::newRow("a burst of frames in one block") << QStringList{"rapid 3 12 gap=2"} << 13
-                                                      << QStringLiteral("3:1 ").repeated(12).trimmed();
+    QTest::newRow("a burst of frames in one block")
+        << QStringList{"rapid 3 12 gap=2"} << 13 << QStringLiteral("3:1 ").repeated(12).trimmed();
     QTest::newRow("highest key wins") << QStringList{"keys 2=1 5=1", "release"} << 2 << "5:1";
     QTest::newRow("long press") << QStringList{"long 3 ms=600 every=150"} << 5 << "3:1 3:2";
-    QTest::newRow("a block shorter than a frame is dropped") << QStringList{"garbage n=13", "press 1", "release"}
-                                                              << 2 << "1:1 1:0";
+    QTest::newRow("a block shorter than a frame is dropped")
+        << QStringList{"garbage n=13", "press 1", "release"} << 2 << "1:1 1:0";
 }
 
 void TstWireSerialThread::dispatch()
