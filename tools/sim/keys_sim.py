@@ -35,6 +35,7 @@ import termios
 import time
 import tty
 
+sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import simlink as sl  # noqa: E402
 

@@ -23,6 +23,7 @@ import shlex
 import sys
 import time
 
+sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import simlink as sl  # noqa: E402
 
