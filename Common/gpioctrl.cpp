@@ -16,7 +16,7 @@ QByteArray sysfsPath(const char *fmt, unsigned int line)
 {
     char rel[64];
     std::snprintf(rel, sizeof rel, fmt, line);
-    return QFile::encodeName(Platform::gpioRoot()) + rel;
+    return QFile::encodeName(Platform::gpioRoot()).append(rel);
 }
 
 } // namespace

@@ -29,12 +29,11 @@ struct Rig {
     AudioPlayer player;
     explicit Rig(bool autoStart = true)
     {
+        // As the main window does: a line that cannot be set up stays untouched.
         for (GpioCtrl *g : {&mute, &path, &clock}) {
-            g->set_export();
-            g->set_direction("out");
-            g->set_value(0);
+            if (g->set_export() && g->set_direction("out"))
+                g->set_value(g == &mute ? 1 : 0);
         }
-        mute.set_value(1);
         player.setGpioLines(&path, &clock, &mute);
         if (autoStart)
             QObject::connect(&decoder, &AudioDecoder::startPlay, &player, [this] { player.play(); },
@@ -261,6 +260,9 @@ private slots:
 
     void missingFile()
     {
+        TestSandbox sb({"--mcu", "none", "--keys", "none", "--card", "unpaced"});
+        QVERIFY(sb.isValid());
+        enter(sb);
         resetRecords("/nonexistent/x.flac");
         Rig rig;
         QSignalSpy over(&rig.decoder, &AudioDecoder::playOver);
