@@ -730,6 +730,10 @@ void DataBase::clean_AllData(int musicTableID, int diskID)
     del_TableData(musicTable(musicTableID), diskID);
 }
 
+bool DataBase::beginTransaction() { return exec("BEGIN;"); }
+
+bool DataBase::commitTransaction() { return exec("COMMIT;"); }
+
 int DataBase::Reback_SingleResu(const char *sql)
 {
     Statement st(m_db, QByteArray(sql));

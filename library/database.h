@@ -84,6 +84,12 @@ public:
     bool del_TableData(const QString &table, int diskID);
     void clean_AllData(int musicTableID, int diskID);
     int Reback_SingleResu(const char *sql);
+    // Several writes as one transaction (the scanner's folder: its files and
+    // its readOver mark commit together, and one journal sync serves them
+    // all). Statements other threads run on the shared connection meanwhile
+    // join it.
+    bool beginTransaction();
+    bool commitTransaction();
 
     // Lists.
     bool getDiskMusicList(const DiskInfo &disk, bool keepUiAlive);

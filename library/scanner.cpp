@@ -226,6 +226,8 @@ void Scanner::run()
 
 void Scanner::pace()
 {
+    if (m_batchOpen && scanInterval() > 0)
+        closeBatch();
     const Clock::time_point entered = Clock::now();
     Clock::time_point deadline = entered;
     while (!m_stop) {
@@ -245,20 +247,26 @@ void Scanner::pace()
     m_lastPace = deadline;
 }
 
-void Scanner::handOver(const MediaObjectInfo &item)
+void Scanner::handOver(const QList<MediaObjectInfo> &items)
 {
-    // The play list belongs to the GUI thread: the song is inserted there.
-    inGuiThread([this, item] {
-        if (!m_appendFlag || m_stopAppend || g_CurMusicPlay.musiclistType != 0)
-            return;
-        DiskInfo volume;
-        volume.diskID = item.diskID;
-        // A song the list already holds came with a reload from the library.
-        if (!DiskInfo_Compare(volume) || mediaObjectInfoList.contains(item))
-            return;
-        const int at = std::clamp(GetInsertMuiscListIndex(item.diskID, true), 0, int(mediaObjectInfoList.size()));
-        mediaObjectInfoList.insert(at, item);
-        emit updateMusicIndex();
-        emit musiclistChanged();
+    if (items.isEmpty() || !m_appendFlag || m_stopAppend || g_CurMusicPlay.musiclistType != 0)
+        return;
+    // The play list belongs to the GUI thread: the songs are inserted there,
+    // where the flags are looked at again.
+    inGuiThread([this, items] {
+        for (const MediaObjectInfo &item : items) {
+            if (!m_appendFlag || m_stopAppend || g_CurMusicPlay.musiclistType != 0)
+                return;
+            DiskInfo volume;
+            volume.diskID = item.diskID;
+            // A song the list already holds came with a reload from the library.
+            if (!DiskInfo_Compare(volume) || mediaObjectInfoList.contains(item))
+                continue;
+            const int at =
+                std::clamp(GetInsertMuiscListIndex(item.diskID, true), 0, int(mediaObjectInfoList.size()));
+            mediaObjectInfoList.insert(at, item);
+            emit updateMusicIndex();
+            emit musiclistChanged();
+        }
     });
 }

@@ -17,10 +17,12 @@
 
 #include "records.h"
 
+#include <QFileInfo>
 #include <QHash>
 #include <QList>
 #include <QMetaObject>
 #include <QMutex>
+#include <QSet>
 #include <QString>
 #include <QThread>
 #include <QVector>
@@ -29,7 +31,6 @@
 #include <chrono>
 
 class DataBase;
-class QFileInfo;
 
 class Scanner : public QThread
 {
@@ -130,11 +131,21 @@ private:
     // Volume scan (scanner_walk.cpp), scanner thread.
     void runVolumeScan();
     // known: 0 a folder not looked up in the resume list, 1 one found there
-    // unread, 2 one found there read. fresh: its row was made by this run,
-    // so the library holds none of its files yet.
-    void List_Dirs_Files(const QString &folder, int known, int rowid, bool fresh, int depth = 0);
-    void scanSongsDirList(const QString &folder, int rowid, int depth);
-    void scanSongsFileList(const QString &folder, int rowid, bool fresh);
+    // unread, 2 one found there read. fresh: a folder new to the library,
+    // which holds none of its files yet.
+    // rowid 0: a new folder whose row is written with its files, under parentRow.
+    void List_Dirs_Files(const QString &folder, int known, int rowid, bool fresh, int parentRow, int depth);
+    void scanSongsDirList(const QString &folder, const QList<QFileInfo> &subs, int rowid, int depth);
+    // Returns the folder's row id (0 when it has none yet).
+    int scanSongsFileList(const QList<QFileInfo> &files, const QString &folder, int rowid, int parentRow, bool fresh);
+    int writeFolder(const QString &folder, int rowid, int parentRow, bool markRead);
+    void openBatch();
+    void closeBatch();
+    struct Listing {
+        QList<QFileInfo> files; // playable
+        QList<QFileInfo> dirs;
+    };
+    Listing listFolder(const QString &folder) const;
     void scanCueSheet(const QFileInfo &sheet, bool fresh);
     void Process_ISOMusicList(const QFileInfo &image, bool fresh);
     void process_scanfile(const AudioInfo &info);
@@ -182,7 +193,7 @@ private:
     }
     // A run is going on (one whose end was handed over is waited for).
     bool busy();
-    void handOver(const MediaObjectInfo &item);
+    void handOver(const QList<MediaObjectInfo> &items);
     void beginRun(Mode mode, QThread::Priority priority);
 
     DataBase *m_db = nullptr;
@@ -204,6 +215,10 @@ private:
 
     // Scanner thread only.
     QHash<QString, MediaInfo> m_resumeByPath;
+    QSet<QString> m_playable; // suffixes of musicFormatList, lower case
+    QList<AudioInfo> m_pending; // rows of the folder being read
+    bool m_batchOpen = false;   // a transaction of written folders is open
+    std::chrono::steady_clock::time_point m_batchStart;
     DiskInfo m_folder; // the folder being read; diskSizes carries its row id
     QString m_musicTable;
     QString m_dirTable;
@@ -223,7 +238,8 @@ private:
     int m_runId = 0;       // GUI thread: counts the runs started
     int m_threadRunId = 0; // scanner thread: the run it is doing
 
-    // GUI thread only: the play-list hand-over.
-    bool m_appendFlag = false; // the volume feeds the play list
-    bool m_stopAppend = false;
+    // The play-list hand-over: written by the GUI thread, read by both (the
+    // scanner thread hands nothing over while they forbid it).
+    std::atomic<bool> m_appendFlag{false}; // the volume feeds the play list
+    std::atomic<bool> m_stopAppend{false};
 };

@@ -15,11 +15,14 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QMutexLocker>
 #include <QSet>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -30,6 +33,39 @@ const QString kSelector = QStringLiteral("__M__");
 constexpr int kMaxDepth = 64;
 
 bool validSlot(const DiskInfo &d) { return d.musicTableID >= 1 && d.musicTableID <= 3; }
+
+// The local midnight of a file's modification day, as ConversionTime gives
+// it, remembered per quarter of an hour of modification time (every zone
+// offset and change of offset falls on a quarter hour): converting local
+// times reads the zone file each time, several times per file.
+class DayCache
+{
+public:
+    qint64 midnight(qint64 utcSeconds)
+    {
+        const qint64 quarter = utcSeconds >= 0 ? utcSeconds / 900 : (utcSeconds - 899) / 900;
+        const auto it = m_days.constFind(quarter);
+        if (it != m_days.constEnd())
+            return it.value();
+        const qint64 day = ConversionTime(QDateTime::fromSecsSinceEpoch(utcSeconds));
+        if (m_days.size() > 4096)
+            m_days.clear();
+        m_days.insert(quarter, day);
+        return day;
+    }
+
+private:
+    QHash<qint64, qint64> m_days;
+};
+
+qint64 modifiedDay(const QFileInfo &f)
+{
+    static thread_local DayCache cache;
+    struct stat st;
+    if (::stat(QFile::encodeName(f.absoluteFilePath()).constData(), &st) != 0)
+        return ConversionTime(f.lastModified());
+    return cache.midnight(qint64(st.st_mtime));
+}
 
 } // namespace
 
@@ -57,6 +93,11 @@ void Scanner::runVolumeScan()
 {
     m_musicTable = get_MusicTableName(&m_disk);
     m_dirTable = get_DirTableName(&m_disk);
+    m_playable.clear();
+    for (const QString &pattern : qAsConst(musicFormatList))
+        m_playable.insert(pattern.mid(pattern.lastIndexOf(QLatin1Char('.')) + 1).toLower());
+    m_pending.clear();
+    m_batchOpen = false;
     m_resumeByPath.clear();
     for (const MediaInfo &m : qAsConst(m_resume))
         m_resumeByPath.insert(m.filePath, m);
@@ -70,7 +111,8 @@ void Scanner::runVolumeScan()
             volume = m_volumes.first();
         }
         m_folder = volume;
-        List_Dirs_Files(volume.diskPath, 0, m_rootRow, m_rootFresh);
+        List_Dirs_Files(volume.diskPath, 0, m_rootRow, m_rootFresh, 0, 0);
+        closeBatch();
         // During a database repair the volume stays listed: its scan is
         // unfinished and resumes from the readOver marks next time.
         if (g_CurMusicPlay.dbRebuilding) {
@@ -94,28 +136,46 @@ void Scanner::runVolumeScan()
     });
 }
 
-void Scanner::List_Dirs_Files(const QString &folder, int known, int rowid, bool fresh, int depth)
+Scanner::Listing Scanner::listFolder(const QString &folder) const
+{
+    // One listing serves the files and the subfolders; playable files are
+    // picked by suffix (the patterns of musicFormatList, in any case).
+    Listing l;
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::AllEntries | QDir::Readable | QDir::NoDotAndDotDot, QDir::NoSort);
+    for (const QFileInfo &e : entries) {
+        if (e.isDir())
+            l.dirs.append(e);
+        else if (e.isFile() && m_playable.contains(e.suffix().toLower()))
+            l.files.append(e);
+    }
+    return l;
+}
+
+void Scanner::List_Dirs_Files(const QString &folder, int known, int rowid, bool fresh, int parentRow, int depth)
 {
     if (m_stop || !QFileInfo(folder).isDir())
         return;
+    const Listing listing = listFolder(folder);
     bool readFiles = known == 1;
     if (known == 0) {
         const auto it = m_resumeByPath.constFind(folderKey(folder));
         readFiles = it == m_resumeByPath.constEnd() || it->readOver == 0;
     }
     if (readFiles)
-        scanSongsFileList(folder, rowid, fresh);
+        rowid = scanSongsFileList(listing.files, folder, rowid, parentRow, fresh);
     else
         ++m_foldersRead; // all its files went in during an earlier scan
-    scanSongsDirList(folder, rowid, depth);
+    // A folder stopped before its row was written keeps its subfolders for
+    // the next scan.
+    if (rowid > 0)
+        scanSongsDirList(folder, listing.dirs, rowid, depth);
 }
 
-void Scanner::scanSongsDirList(const QString &folder, int rowid, int depth)
+void Scanner::scanSongsDirList(const QString &folder, const QFileInfoList &subs, int rowid, int depth)
 {
     if (m_stop || !validSlot(m_disk) || depth >= kMaxDepth || !QFileInfo(folder).isDir())
         return;
-    const QFileInfoList subs =
-        QDir(folder).entryInfoList(QDir::Dirs | QDir::Readable | QDir::NoDotAndDotDot, QDir::NoSort);
     for (const QFileInfo &sub : subs) {
         if (!canGoOn())
             break;
@@ -124,34 +184,30 @@ void Scanner::scanSongsDirList(const QString &folder, int rowid, int depth)
             continue;
         const QString path = sub.absoluteFilePath();
         const auto it = m_resumeByPath.find(folderKey(path));
+        ++m_foldersFound;
+        pace();
         if (it != m_resumeByPath.end()) {
             const MediaInfo known = it.value();
             m_resumeByPath.erase(it);
-            ++m_foldersFound;
-            pace();
-            List_Dirs_Files(path, known.readOver + 1, known.rowid, false, depth + 1);
-            continue;
+            List_Dirs_Files(path, known.readOver + 1, known.rowid, false, rowid, depth + 1);
+        } else {
+            // A new folder: its row is written with its files.
+            List_Dirs_Files(path, 0, 0, true, rowid, depth + 1);
         }
-        const int row = m_db->insert_Dir(m_dirTable, rowid, path, m_disk.diskID);
-        if (row <= 0)
-            continue; // the database is being repaired: the loop ends at its next check
-        ++m_foldersFound;
-        pace();
-        List_Dirs_Files(path, 0, row, true, depth + 1);
     }
 }
 
-void Scanner::scanSongsFileList(const QString &folder, int rowid, bool fresh)
+int Scanner::scanSongsFileList(const QFileInfoList &files, const QString &folder, int rowid, int parentRow, bool fresh)
 {
     if (m_stop || !validSlot(m_disk))
-        return;
-    m_folder.diskSizes = rowid;
-    const QFileInfoList files = QDir(folder).entryInfoList(musicFormatList, QDir::Files | QDir::Readable, QDir::NoSort);
+        return rowid;
+    m_pending.clear();
     if (files.isEmpty()) {
-        m_db->update_ReadFileOver(&m_folder);
-        ++m_foldersRead;
+        rowid = writeFolder(folder, rowid, parentRow, true);
+        if (rowid > 0)
+            ++m_foldersRead;
         pace();
-        return;
+        return rowid;
     }
     // CUE sheets first.
     for (const QFileInfo &f : files) {
@@ -185,18 +241,72 @@ void Scanner::scanSongsFileList(const QString &folder, int rowid, bool fresh)
         info.fileExt = suffix;
         info.filePath = path;
         info.fileSize = f.size();
-        info.createTime = ConversionTime(f.lastModified());
+        info.createTime = modifiedDay(f);
         get_musicInfo(path, suffix == QLatin1String("ape"), &info.artist, &info.album);
         process_scanfile(info);
         pace();
     }
-    if (canGoOn()) {
+    const bool complete = canGoOn();
+    if (complete) {
         pace();
         pace();
-        m_folder.diskSizes = rowid;
-        m_db->update_ReadFileOver(&m_folder);
-        ++m_foldersRead;
     }
+    rowid = writeFolder(folder, rowid, parentRow, complete);
+    if (complete && rowid > 0)
+        ++m_foldersRead;
+    return rowid;
+}
+
+void Scanner::openBatch()
+{
+    if (m_batchOpen)
+        return;
+    m_batchOpen = m_db->beginTransaction();
+    m_batchStart = std::chrono::steady_clock::now();
+}
+
+void Scanner::closeBatch()
+{
+    // A commit can be refused while another thread's statement still
+    // writes; after a repair closed the connection there is nothing to commit.
+    for (int tries = 0; m_batchOpen && tries < 100; ++tries) {
+        if (m_db->commitTransaction() || g_CurMusicPlay.dbRebuilding || !m_db->isConnected())
+            break;
+        QThread::msleep(10);
+    }
+    m_batchOpen = false;
+}
+
+// The folder's new row (if it has none yet), its files and its readOver
+// mark go in as one transaction: they commit together (a folder cut off by
+// a power loss is read again as a whole) and one journal sync serves them
+// all. The transaction never stays open while the scanner sleeps; unpaced,
+// it takes several folders, for at most a quarter of a second.
+int Scanner::writeFolder(const QString &folder, int rowid, int parentRow, bool markRead)
+{
+    QList<AudioInfo> pending;
+    pending.swap(m_pending);
+    if (g_CurMusicPlay.dbRebuilding || (rowid <= 0 && pending.isEmpty() && !markRead))
+        return rowid;
+    openBatch();
+    if (rowid <= 0)
+        rowid = m_db->insert_Dir(m_dirTable, parentRow, folder, m_disk.diskID);
+    QList<MediaObjectInfo> entered;
+    if (rowid > 0) {
+        m_folder.diskSizes = rowid;
+        for (const AudioInfo &info : qAsConst(pending)) {
+            if (!m_db->insert_Music(m_musicTable, &info, &m_folder))
+                continue; // logged by the database; the file is skipped
+            ++m_filesEntered;
+            entered.append(MediaObjectInfo{info.fileExt, info.title, info.filePath, m_disk.diskID});
+        }
+        if (markRead)
+            m_db->update_ReadFileOver(&m_folder);
+    }
+    if (scanInterval() > 0 || std::chrono::steady_clock::now() - m_batchStart > std::chrono::milliseconds(250))
+        closeBatch();
+    handOver(entered);
+    return rowid;
 }
 
 bool Scanner::cueTrackExists(const QString &sheetPath, const QString &title)
@@ -236,7 +346,7 @@ void Scanner::scanCueSheet(const QFileInfo &sheet, bool fresh)
     QString album;
     const QString type = source.suffix().toLower();
     get_musicInfo(source.absoluteFilePath(), type == QLatin1String("ape"), &artist, &album);
-    const qint64 createTime = ConversionTime(source.lastModified());
+    const qint64 createTime = modifiedDay(source);
     const QString unknown = tr("未知");
     QSet<QString> titles;
     for (const cueData &t : tracks) {
@@ -305,7 +415,7 @@ QList<Scanner::ImageTrack> Scanner::imageTracks(const QString &path, const std::
 void Scanner::Process_ISOMusicList(const QFileInfo &image, bool fresh)
 {
     const QList<ImageTrack> tracks = imageTracks(image.absoluteFilePath(), &m_stop);
-    const qint64 createTime = ConversionTime(image.lastModified());
+    const qint64 createTime = modifiedDay(image);
     for (const ImageTrack &t : tracks) {
         if (!canGoOn())
             return;
@@ -326,10 +436,5 @@ void Scanner::Process_ISOMusicList(const QFileInfo &image, bool fresh)
     }
 }
 
-void Scanner::process_scanfile(const AudioInfo &info)
-{
-    if (!m_db->insert_Music(m_musicTable, &info, &m_folder))
-        return; // logged by the database; the file is skipped
-    ++m_filesEntered;
-    handOver(MediaObjectInfo{info.fileExt, info.title, info.filePath, m_disk.diskID});
-}
+// Rows wait for the end of their folder (writeFolder).
+void Scanner::process_scanfile(const AudioInfo &info) { m_pending.append(info); }
