@@ -1,8 +1,12 @@
 #include "mainwindow.h"
 
+#include "audiodecoder.h"
+#include "audioplayer.h"
 #include "database.h"
-#include "globals.h"
+#include "dsddecoder.h"
 #include "gpioctrl.h"
+#include "wireserialthread.h"
+#include "globals.h"
 
 #include <QDebug>
 #include <QSettings>
@@ -22,16 +26,27 @@ MainWindow::MainWindow(QWidget *parent)
     InitData();
     InitMusicDB();
 
+    InitGPIO_Port_Hotplug(false);
+
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setInterfaceNavigation(1);
 
+    mediaPlayerInit();
     timerInit();
     InitGPIO_Port_Hotplug(true);
 }
 
 MainWindow::~MainWindow()
 {
+    // Threads first: they use the lines until they have stopped.
+    delete m_audioPlayer;
+    delete m_audioDecoder;
+    delete m_dsdDecoder;
+    delete m_wireThread;
     delete m_powerGpio;
+    delete m_clockGpio;
+    delete m_pathGpio;
+    delete m_muteGpio;
 }
 
 void MainWindow::InitMusicDB()
@@ -49,15 +64,6 @@ void MainWindow::InitMusicDB()
     if (QString(g_CurMusicPlay.dbVersion) != DB_Versions)
         m_database->CreateDataBase(true);
     connect(m_database, &DataBase::rebuilDBOver, this, &MainWindow::RebuilDataBaseOver, Qt::QueuedConnection);
-}
-
-void MainWindow::InitGPIO_Port_Hotplug(bool last)
-{
-    if (last) {
-        m_powerGpio = new GpioCtrl(14);
-        if (m_powerGpio->set_export() && m_powerGpio->set_direction("out"))
-            m_powerGpio->set_value(1);
-    }
 }
 
 void MainWindow::timerInit()

@@ -125,6 +125,12 @@ void AudioPlayer::setLine(GpioCtrl *line, int value)
         line->set_value(unsigned(value));
 }
 
+void AudioPlayer::setMute(int value)
+{
+    QMutexLocker lock(&m_gpioLock);
+    setLine(muteGpio, value);
+}
+
 void AudioPlayer::CloseGPIOMute()
 {
     QMutexLocker lock(&m_gpioLock);

@@ -39,6 +39,8 @@ public:
     void suspend();
     void resume();
     void CloseGPIOMute();
+    // Any thread: writes the mute line under the lock the output thread uses.
+    void setMute(int value);
     void SwitchGPIOPlayMode(bool dsd);
 
 public slots:

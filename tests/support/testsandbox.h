@@ -10,8 +10,9 @@
 class TestSandbox
 {
 public:
-    // Options as for "sandbox create" (e.g. {"--mcu","none"}).
-    explicit TestSandbox(const QStringList &createOptions = {"--mcu", "none", "--keys", "none"});
+    // Options as for "sandbox create"; the simulated MCU and key controller
+    // by default, since a player without its serial peers ends itself.
+    explicit TestSandbox(const QStringList &createOptions = {"--mcu", "sim", "--keys", "sim"});
     ~TestSandbox();
     TestSandbox(const TestSandbox &) = delete;
     TestSandbox &operator=(const TestSandbox &) = delete;

@@ -66,7 +66,7 @@ private slots:
 
     void runsWithoutSharedMemory()
     {
-        TestSandbox sb({"--mcu", "none", "--keys", "none", "--no-shm"});
+        TestSandbox sb({"--no-shm"});
         QVERIFY(sb.isValid());
         QVERIFY(sb.createLibrary());
         QVERIFY(sb.start());
