@@ -95,7 +95,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(heartbeat(sb) > 0, 10000);
         QCOMPARE(::kill(second, SIGSTOP), 0);
         QTRY_VERIFY_WITH_TIMEOUT(sb.playerPid() > 0 && sb.playerPid() != second, 40000);
-        QVERIFY(supervisorLog(sb).contains(QStringLiteral("heartbeat unchanged for 20 s")));
+        QVERIFY2(supervisorLog(sb).contains(QStringLiteral("heartbeat unchanged for 20 s")), qPrintable(supervisorLog(sb)));
     }
 
     void sandboxesSideBySide()

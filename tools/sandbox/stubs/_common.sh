@@ -15,6 +15,6 @@ sandbox_pids_named() {
   local p
   for p in /proc/[0-9]*; do
     [ "$(cat "$p/comm" 2>/dev/null)" = "$1" ] || continue
-    tr '\0' '\n' < "$p/environ" 2>/dev/null | grep -qxF "VDX_SANDBOX=$SANDBOX_DIR" && echo "${p#/proc/}"
+    { tr '\0' '\n' < "$p/environ"; } 2>/dev/null | grep -qxF "VDX_SANDBOX=$SANDBOX_DIR" && echo "${p#/proc/}"
   done
 }
