@@ -615,6 +615,22 @@ void TstScanner::browserListing()
     }
     QCOMPARE(sorted(pageTitles), sorted(songsShown));
 
+    // The same listing into a caller's row list instead of signals.
+    QList<TempInfoList> out{TempInfoList{ListInfo{}, 9}};
+    QSignalSpy rowsSpy2(&scanner, &Scanner::readDiskInfo);
+    QSignalSpy overList(&scanner, &Scanner::scanOverFileManage);
+    folder.diskPath = f;
+    scanner.setScanPath(folder, true, 4, &out);
+    QVERIFY(overList.wait(20000));
+    QVERIFY(rowsSpy2.isEmpty());
+    QStringList outTitles;
+    for (const TempInfoList &t : qAsConst(out)) {
+        QCOMPARE(t.secondId, 4);
+        outTitles << t.info.title;
+    }
+    QCOMPARE(sorted(outTitles), sorted(QStringList{"Sub"} + songsShown));
+    QCOMPARE(TempMediaObjectList.at(4).mediaList.size(), 5);
+
     // A folder that is gone reports an unfinished, empty page.
     folder.diskPath = v.diskPath + "/nothing";
     QSignalSpy over2(&scanner, &Scanner::scanOverFileManage);
