@@ -7,6 +7,7 @@
 #include "gpioctrl.h"
 #include "wireserialthread.h"
 #include "globals.h"
+#include "soundfunctions.h"
 
 #include <QDebug>
 #include <QSettings>
@@ -23,6 +24,7 @@ MainWindow::MainWindow(QWidget *parent)
     setWindowTitle(QStringLiteral("MainWindow"));
 
     StartLog();
+    InitCurEQData();
     InitData();
     InitMusicDB();
 

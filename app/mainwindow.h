@@ -9,6 +9,7 @@
 
 class AudioDecoder;
 class AudioPlayer;
+class DataCommunication;
 class DataBase;
 class DsdDecoder;
 class GpioCtrl;
@@ -44,6 +45,7 @@ private:
     QSettings *m_settings = nullptr;   // ReadWrite_Path + "setting.ini"
     DataBase *m_database = nullptr;
     WireSerialThread *m_wireThread = nullptr;
+    DataCommunication *m_dataComm = nullptr; // MCU protocol
     GpioCtrl *m_muteGpio = nullptr;    // GPIO 12
     GpioCtrl *m_pathGpio = nullptr;    // GPIO 13, DSD/PCM path
     GpioCtrl *m_clockGpio = nullptr;   // GPIO 5, clock family

@@ -2,8 +2,12 @@
 #include "mainwindow.h"
 
 #include "audioplayer.h"
+#include "datacommunication.h"
 #include "gpioctrl.h"
+#include "platform.h"
 #include "wireserialthread.h"
+
+#include <QTimer>
 
 namespace {
 
@@ -27,8 +31,28 @@ void MainWindow::InitGPIO_Port_Hotplug(bool last)
             m_powerGpio->set_value(1);
         return;
     }
+    // The links end the program with "killall" when a port is missing: a
+    // window built outside main (tests) must reach the sandbox's stub.
+    Platform::applyEnvironment();
+
     m_wireThread = new WireSerialThread(this);
-    m_wireThread->startWireThread();
+    m_dataComm = new DataCommunication(this);
+    // Connections waiting for their slots: sig_UpgradeGui -> Open_UpgradeGui,
+    // sig_upgradeFailed -> the upgrade screen, and the protocol's signals
+    // for the status, presets and screens (readSysDataOver, reDataOver,
+    // reLampDataOver, showProcessBar, submitPersent, sig_versionError, ...).
+
+    // No MCU thread runs while firmware waits in the update directory.
+    if (!m_dataComm->upgrade_Actions(true) && m_dataComm->Read_MCU_Version()) {
+        m_dataComm->runStart(QThread::HighestPriority);
+        m_wireThread->startWireThread();
+        QTimer::singleShot(9000, this, [this] {
+            if (!m_dataComm->isRunning())
+                m_dataComm->runStart(QThread::NormalPriority);
+            if (!m_wireThread->isRunning())
+                m_wireThread->startWireThread();
+        });
+    }
 
     m_muteGpio = outputLine(12);
     playMute(1);

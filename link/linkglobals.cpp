@@ -83,3 +83,23 @@ LockedBytes m_nDsp_Data;
 UpgradeFileState m_nReadDsp_McuFile_Flag;
 
 WireKeyStruct m_nWireStruct;
+
+Shared<qint32> m_nLamp[Lamp::Count];
+
+Shared<bool> BOOL_StopCompareData = true; // until the start-up synchronisation completes
+Shared<bool> BOOL_ResetFactory = false;
+Shared<bool> m_b_Data_Modify_Flag = false;
+
+LinkTempFlags m_nLinkTemp;
+ByteImage<11> m_nMarker;
+
+const int Chanel_SUBList[3] = {22, 23, 24};
+
+bool isSubwooferType(int type)
+{
+    for (int t : Chanel_SUBList) {
+        if (t == type)
+            return true;
+    }
+    return false;
+}

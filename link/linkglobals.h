@@ -123,3 +123,39 @@ struct WireKeyStruct {
     void reset() { *this = WireKeyStruct(); }
 };
 extern WireKeyStruct m_nWireStruct;
+
+// Lamp (indicator) values of the last status poll: answer bytes 0..15 and
+// 24, one 32-bit value each (written by the MCU worker, read by the GUI).
+namespace Lamp {
+constexpr int Count = 25;
+constexpr int Source = 0;
+constexpr int MixSource = 1;
+constexpr int Power = 2;
+constexpr int AppState = 5;
+constexpr int Dimmer = 8;
+constexpr int BleFollows = 24;
+} // namespace Lamp
+extern Shared<qint32> m_nLamp[Lamp::Count];
+
+// Scanner gates shared by the screens, the controller and the MCU worker.
+extern Shared<bool> BOOL_StopCompareData; // set: the change scanner sends nothing
+extern Shared<bool> BOOL_ResetFactory;    // set: the scanner writes block 96 once
+extern Shared<bool> m_b_Data_Modify_Flag; // an input EQ slot was sent: save the user preset
+
+// Run-time flags of the global temp record that the link reads.
+struct LinkTempFlags {
+    // Set by the screens when the player key record (system bytes 56..63)
+    // changed: the scanner writes block 120 once.
+    Shared<bool> playerKeyChanged = false;
+    // While set, Set_Send_Mute leaves this unit's output enable alone.
+    Shared<bool> holdOutputEnable = false;
+};
+extern LinkTempFlags m_nLinkTemp;
+
+// Steering-wheel learning record: bytes 0..6 the values being learned
+// (255 none), 7 their line bits, 8 learning changed, 9 cascade marker.
+extern ByteImage<11> m_nMarker;
+
+// Output channel types that are subwoofers.
+extern const int Chanel_SUBList[3];
+bool isSubwooferType(int type);

@@ -1,6 +1,9 @@
 #include "linktext.h"
 
+#include <QTextCodec>
 #include <QVector>
+
+#include <cstring>
 
 QByteArray Proc_substr_filename(const QString &text, int max, bool fromStart)
 {
@@ -45,4 +48,62 @@ QString get_Dsd_Bit(const QString &sampleRateText)
     if (sampleRateText == QLatin1String("11.2MHz"))
         return QStringLiteral("256");
     return QString();
+}
+
+namespace {
+
+QTextCodec *gbk()
+{
+    static QTextCodec *codec = QTextCodec::codecForName("GBK");
+    return codec;
+}
+
+} // namespace
+
+QByteArray localToGBK(const QString &text)
+{
+    // Through UTF-8 first, as every text the screens hand over.
+    const QString t = QString::fromUtf8(text.toUtf8());
+    return gbk() ? gbk()->fromUnicode(t) : t.toLatin1();
+}
+
+bool QStringToChar(char *buffer, int size, const QString &text)
+{
+    if (!buffer || size <= 0)
+        return false;
+    const QByteArray b = localToGBK(text);
+    if (size <= b.size())
+        return false;
+    std::memset(buffer, 0, static_cast<size_t>(size));
+    std::memcpy(buffer, b.constData(), static_cast<size_t>(b.size()));
+    buffer[size - 1] = 0;
+    return true;
+}
+
+QString CharToQString(const char *bytes, int n)
+{
+    if (!bytes || n <= 0)
+        return QString();
+    QByteArray b(bytes, n);
+    b[n - 1] = '\0';
+    const int nul = b.indexOf('\0');
+    b.truncate(nul);
+    return QString::fromLocal8Bit(b).trimmed();
+}
+
+QString GBKToUtf8(const QString &gbkBytes)
+{
+    const QByteArray b = gbkBytes.toLatin1();
+    return gbk() ? gbk()->toUnicode(b) : QString::fromLatin1(b);
+}
+
+bool IncludeChinese(const char *text)
+{
+    if (!text)
+        return false;
+    for (const auto *p = reinterpret_cast<const unsigned char *>(text); p[0] && p[1]; ++p) {
+        if (p[0] >= 0x80 && p[1] >= 0x80)
+            return true;
+    }
+    return false;
 }

@@ -16,3 +16,20 @@ QByteArray utf8Prefix(const QByteArray &utf8, int maxBytes);
 // DSD rate number of a sample-rate text: "64" for "2.8MHz", "128" for
 // "5.6MHz", "256" for "11.2MHz", empty for anything else.
 QString get_Dsd_Bit(const QString &sampleRateText);
+
+// Text conversions of the names sent to the DSP (GBK in fixed fields) and
+// of the phone app's lists.
+
+// GBK bytes of text.
+QByteArray localToGBK(const QString &text);
+// Writes text as GBK into a field of size bytes, zero-filled, the last byte
+// always zero, and returns true. A text that does not fit (size not greater
+// than its GBK length) leaves the field untouched and returns false.
+bool QStringToChar(char *buffer, int size, const QString &text);
+// Text of n bytes in the local 8-bit encoding, read up to the first zero
+// (the last byte counts as zero), trimmed.
+QString CharToQString(const char *bytes, int n);
+// A text whose characters carry GBK bytes (one byte each) as real text.
+QString GBKToUtf8(const QString &gbkBytes);
+// True when a byte >= 0x80 is followed by another byte >= 0x80.
+bool IncludeChinese(const char *text);

@@ -4,6 +4,7 @@
 #include "gpioctrl.h"
 #include "linkglobals.h"
 #include "platform.h"
+#include "playerexit.h"
 
 #include <QElapsedTimer>
 #include <QSerialPort>
@@ -122,7 +123,7 @@ void WireSerialThread::run()
     if (!port.open(QIODevice::ReadWrite)) {
         QTlog(QStringLiteral("WireSerialThread: cannot open %1: %2").arg(port.portName(), port.errorString()));
         // The supervisor restarts the player, which tries the port again.
-        executeLinuxCmd(QStringLiteral("killall -9 KLVPlayer"), 4000);
+        killPlayerProcess();
         return;
     }
     port.setBaudRate(QSerialPort::Baud57600, QSerialPort::AllDirections);
