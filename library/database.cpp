@@ -110,6 +110,16 @@ QString songOrder(int type)
     }
 }
 
+// The mount point of a volume among the given ones ("" when absent).
+QString diskPath(const QList<DiskInfo> &disks, int diskID)
+{
+    for (const DiskInfo &d : disks) {
+        if (d.diskID == diskID)
+            return d.diskPath;
+    }
+    return QString();
+}
+
 // The where clause of a keyed query on one volume.
 QString keyClause(int type, const QString &key, int diskID)
 {
@@ -137,6 +147,7 @@ DataBase::~DataBase()
 {
     stop();
     wait();
+    m_fence.joined();
     closeConnection();
 }
 
@@ -207,6 +218,7 @@ void DataBase::RebuildDataBase()
     if (isRunning() && QThread::currentThread() != this) {
         stop();
         wait();
+        m_fence.joined();
     }
     if (m_connected)
         closeConnection();
@@ -679,15 +691,15 @@ void DataBase::update_MusicInfo(const MediaInfo &rec, const QString &album, cons
     const QString a = field(artist, &artistKey);
     const QString b = field(album, &albumKey);
     DiskInfo d;
-    d.musicTableID = get_TableIDFromPath(rec.filePath);
+    d.musicTableID = rec.musicTableID > 0 ? rec.musicTableID : get_TableIDFromPath(rec.filePath);
     exec(sqlf("update %s set author='%q',author_ABC='%q',album='%q',album_ABC='%q' where rowid=%d and diskID=%d",
               latin1(get_MusicTableName(&d)).constData(), utf8(a).constData(), utf8(artistKey).constData(),
               utf8(b).constData(), utf8(albumKey).constData(), rec.rowid, rec.diskID));
 }
 
-void DataBase::readNoablumSonglist(QList<MediaInfo> *out)
+void DataBase::readNoablumSonglist(QList<MediaInfo> *out, const QList<DiskInfo> &volumes)
 {
-    for (const DiskInfo &disk : QList<DiskInfo>(UsingUSBDiskList)) {
+    for (const DiskInfo &disk : volumes) {
         Statement st(m_db, sqlf("SELECT rowid,diskID,filePath,fileExt FROM %s where author='' and diskID=%d;",
                                 latin1(get_MusicTableName(&disk)).constData(), disk.diskID));
         while (st.next()) {
@@ -696,6 +708,7 @@ void DataBase::readNoablumSonglist(QList<MediaInfo> *out)
             m.diskID = st.integer(1);
             m.filePath = disk.diskPath + QLatin1Char('/') + sqliteDescape(st.text(2));
             m.fileExt = st.text(3);
+            m.musicTableID = disk.musicTableID;
             out->append(m);
         }
     }
@@ -705,7 +718,7 @@ void DataBase::del_music(int diskID, const QString &path)
 {
     DiskInfo d;
     d.musicTableID = 0;
-    for (const DiskInfo &u : UsingUSBDiskList) {
+    for (const DiskInfo &u : qAsConst(UsingUSBDiskList)) {
         if (u.diskID == diskID)
             d = u;
     }
@@ -813,8 +826,9 @@ void DataBase::setSearchConfig(int listIndex, int type, QList<TempInfoList> *out
     stop();
     // A running query ends at its next row; the new one starts afresh.
     wait();
+    m_fence.joined();
     {
-        QMutexLocker lock(&m_searchLock);
+        std::lock_guard<std::mutex> lock(m_searchLock);
         m_listIndex = listIndex;
         m_searchType = type;
         m_searchKey = key;
@@ -822,6 +836,7 @@ void DataBase::setSearchConfig(int listIndex, int type, QList<TempInfoList> *out
         m_searchAllowed = true;
         m_deliverAll = deliverAll;
         m_out = out;
+        m_searchDisks = UsingUSBDiskList;
         QMutexLocker results(&m_resultLock);
         if (m_out)
             m_out->clear();
@@ -829,14 +844,23 @@ void DataBase::setSearchConfig(int listIndex, int type, QList<TempInfoList> *out
     start();
 }
 
+bool DataBase::waitForSearch(unsigned long ms)
+{
+    if (!wait(ms))
+        return false;
+    m_fence.joined();
+    return true;
+}
+
 void DataBase::run()
 {
+    const RunFence::Scope ended(m_fence);
     while (m_searchRequested && !isInterruptionRequested()) {
-        QMutexLocker lock(&m_searchLock);
+        std::lock_guard<std::mutex> lock(m_searchLock);
         const int listIndex = m_listIndex;
         const int type = m_searchType;
         const QString key = m_searchKey;
-        m_lastQueryEmpty = !getMusicSearchList(listIndex, type, key);
+        m_lastQueryEmpty = !searchVolumes(m_searchDisks, listIndex, type, key);
         m_searchRequested = false;
     }
     if (m_deliverAll)
@@ -849,7 +873,11 @@ void DataBase::run()
 
 bool DataBase::getMusicSearchList(int listIndex, int type, const QString &key)
 {
-    const QList<DiskInfo> disks = UsingUSBDiskList;
+    return searchVolumes(UsingUSBDiskList, listIndex, type, key);
+}
+
+bool DataBase::searchVolumes(const QList<DiskInfo> &disks, int listIndex, int type, const QString &key)
+{
     if (disks.isEmpty())
         return false;
     const bool keyed = !key.isEmpty();
@@ -906,7 +934,7 @@ bool DataBase::getMusicSearchList(int listIndex, int type, const QString &key)
             m.fileName = sqliteDescape(st.text(0));
             m.fileType = st.text(1);
             m.diskID = st.integer(3);
-            m.filePath = get_DiskPathFromRowID(m.diskID) + QLatin1Char('/') + sqliteDescape(st.text(2));
+            m.filePath = diskPath(disks, m.diskID) + QLatin1Char('/') + sqliteDescape(st.text(2));
             info.title = m.fileName;
             info.id = m.diskID;
             info.value = m.fileType;

@@ -6,6 +6,7 @@
 // signals and an output list.
 
 #include "records.h"
+#include "runfence.h"
 
 #include <QByteArray>
 #include <QFileInfo>
@@ -15,6 +16,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <mutex>
 
 struct sqlite3;
 
@@ -79,7 +81,9 @@ public:
     qint64 get_FileSize(const QString &path, int musicTableID, int diskID, int &rowid);
     void update_MusicInfo(const QFileInfo *info, int rowid, int diskID);
     void update_MusicInfo(const MediaInfo &rec, const QString &album, const QString &artist);
-    void readNoablumSonglist(QList<MediaInfo> *out);
+    // Songs without artist on the given volumes (in their order); each row
+    // carries its volume's table slot for update_MusicInfo.
+    void readNoablumSonglist(QList<MediaInfo> *out, const QList<DiskInfo> &volumes);
     void del_music(int diskID, const QString &path);
     bool del_TableData(const QString &table, int diskID);
     void clean_AllData(int musicTableID, int diskID);
@@ -95,6 +99,10 @@ public:
     bool getDiskMusicList(const DiskInfo &disk, bool keepUiAlive);
     bool initSearchMusicList();
     void setSearchConfig(int listIndex, int type, QList<TempInfoList> *out, const QString &key, bool deliverAll);
+    // Waits up to ms for the search worker to end; true when it has. What
+    // it wrote (the output list, the song page) is then the caller's.
+    bool waitForSearch(unsigned long ms);
+    // On the calling thread, over the volumes mounted now.
     bool getMusicSearchList(int listIndex, int type, const QString &key);
     // Held while the worker appends to the output list or a song page; a
     // reader of those lists takes it too.
@@ -117,6 +125,7 @@ protected:
 private:
     bool exec(const QByteArray &sql, QByteArray *error = nullptr);
     void ensureIndexes();
+    bool searchVolumes(const QList<DiskInfo> &disks, int listIndex, int type, const QString &key);
     QString musicTable(int musicTableID) const;
     QString dirTable(int musicTableID) const;
 
@@ -127,11 +136,16 @@ private:
     std::atomic<bool> m_rebuilding{false};
     std::atomic<bool> m_deliverAll{false};
     std::atomic<bool> m_lastQueryEmpty{false};
-    QMutex m_searchLock; // guards the request below and runs the query
+    std::mutex m_searchLock; // guards the request below and runs the query
+    // Stays a QMutex: other subsystems lock it through resultLock().
     QMutex m_resultLock;
     QTimer *m_rebuildGuard = nullptr; // GUI thread
     int m_listIndex = 0;              // guarded by m_searchLock
     int m_searchType = 0;             // guarded by m_searchLock
     QString m_searchKey;              // guarded by m_searchLock
     QList<TempInfoList> *m_out = nullptr; // guarded by m_searchLock
+    // The mounted volumes when the search was asked for: the worker never
+    // reads UsingUSBDiskList, which the GUI thread changes at any time.
+    QList<DiskInfo> m_searchDisks;        // guarded by m_searchLock
+    RunFence m_fence;                     // run() ended, for the callers of wait()
 };

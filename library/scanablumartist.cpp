@@ -138,7 +138,7 @@ void ScanAblumArtist::run()
     qDebug() << "ScanAblumArtist thread" << QThread::currentThread();
     QList<MediaInfo> songs;
     if (m_db)
-        m_db->readNoablumSonglist(&songs);
+        m_db->readNoablumSonglist(&songs, m_volumes);
     g_TempData.albumScanStopped = songs.isEmpty();
     while (!songs.isEmpty() && !m_stop) {
         const MediaInfo song = songs.takeFirst();

@@ -10,6 +10,8 @@
 
 #include "records.h"
 
+#include "globals.h"
+
 #include <QThread>
 
 #include <atomic>
@@ -27,10 +29,13 @@ public:
     void setDataBase(DataBase *db) { m_db = db; }
     // Wait 3000 ms before the first query. Called before every start(): it
     // also clears a stop left from the previous pass.
+    // Also takes the mounted volumes as they are now: the pass reads them
+    // from its own thread, where the live list may change under it.
     void setStartLate(bool late)
     {
         m_startLate = late;
         m_stop = false;
+        m_volumes = UsingUSBDiskList;
     }
     void StopScan();
 
@@ -50,6 +55,7 @@ private:
     bool nap(int ms);
 
     DataBase *m_db = nullptr; // set before start()
+    QList<DiskInfo> m_volumes; // set before start(), read by the thread
     std::atomic<bool> m_startLate{false};
     std::atomic<bool> m_stop{false};
 };

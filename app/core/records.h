@@ -170,6 +170,7 @@ struct MediaInfo {
     int rowid = 0;
     int readOver = 0;
     int diskID = 0;
+    int musicTableID = 0; // the volume's table slot, where known
     QString filePath;
     QString fileExt;
 };
