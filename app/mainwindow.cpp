@@ -2,6 +2,7 @@
 
 #include "audiodecoder.h"
 #include "audioplayer.h"
+#include "checkdiskclass.h"
 #include "database.h"
 #include "dsddecoder.h"
 #include "gpioctrl.h"
@@ -41,6 +42,7 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     // Threads first: they use the lines until they have stopped.
+    delete m_checkDisk;
     delete m_audioPlayer;
     delete m_audioDecoder;
     delete m_dsdDecoder;
@@ -66,6 +68,10 @@ void MainWindow::InitMusicDB()
     if (QString(g_CurMusicPlay.dbVersion) != DB_Versions)
         m_database->CreateDataBase(true);
     connect(m_database, &DataBase::rebuilDBOver, this, &MainWindow::RebuilDataBaseOver, Qt::QueuedConnection);
+
+    // The disk checker finds the mounted volumes, records and scans them.
+    m_checkDisk = new CheckDiskClass(this);
+    m_checkDisk->setDataBase(m_database);
 }
 
 void MainWindow::timerInit()

@@ -9,6 +9,7 @@
 
 class AudioDecoder;
 class AudioPlayer;
+class CheckDiskClass;
 class DataCommunication;
 class DataBase;
 class DsdDecoder;
@@ -44,6 +45,7 @@ private:
 
     QSettings *m_settings = nullptr;   // ReadWrite_Path + "setting.ini"
     DataBase *m_database = nullptr;
+    CheckDiskClass *m_checkDisk = nullptr; // volumes, scans, the library's view of them
     WireSerialThread *m_wireThread = nullptr;
     DataCommunication *m_dataComm = nullptr; // MCU protocol
     GpioCtrl *m_muteGpio = nullptr;    // GPIO 12
