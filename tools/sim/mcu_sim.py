@@ -38,10 +38,13 @@ source N | mix N | power on|off|factory | set BYTE VALUE | lamp I VALUE
 ad A1 A2 [ms=T]                 steering-wheel AD readings (idle 200 200)
 app connect|disconnect | app request KIND SLOT INDEX
 bt [title=T] [artist=A] [album=B] [total=S] [pos=S] [play=0|1] | bt clear
-cascade attach VERSION [bridged=1] | cascade detach
+cascade attach VERSION [model=N] [bridged=1] [nosub=1] | cascade detach
+                                a cascaded unit answering target 10; its model
+                                (from VERSION when known) sets its block layout
 version TEXT                    version text answered to block 4
 silence [count=N] [ms=T]        answer nothing
-refuse [count=N] [group=G] [item=I] [type=read|write]   answer "R"
+refuse [count=N] [group=G] [item=I] [type=read|write] [target=T] [preset=P]
+                                answer "R"
 badsum [count=N] | badend [count=N]   corrupt the next answers
 garbage [n=N] [hex=HEX] [next=1]      write noise now or before the next answer
 split [count=N] [pieces=K] [gap=MS]   write answers in pieces
@@ -211,15 +214,47 @@ def describe_write(frame):
 
 # ----------------------------------------------------------------- model
 
+# Model numbers of the cascaded units the player knows, by the first seven
+# characters of their version text (the unit itself knows its model).
+CASCADE_MODELS = {
+    "CDU-B40": 0, "CDU-M16": 1, "CDU-M8A": 2, "CDU-X16": 3, "CDU-S48": 4, "CDU-P66": 5,
+    "CDU-P68": 6, "CDU-A02": 7, "CDU-S88": 8, "CDU-Q10": 9, "CDU-Q12": 10, "CDU-BR2": 11,
+    "CDU-Q16": 12, "CDU-B41": 0, "CDU-M18": 1, "CDU-S49": 4, "CDU-P69": 6, "CDU-Q11": 10,
+    "CDU-BR3": 11, "CDU-X18": 3,
+}
+
+
 class Cascade:
-    def __init__(self, version, bridged):
+    """A cascaded DSP unit. Its record is 168 bytes; which bytes a block
+    carries depends on the model."""
+
+    def __init__(self, version, bridged, model=None, nosub=False):
         self.version = version
         self.bridged = bridged
+        self.model = CASCADE_MODELS.get(version[:7], 0) if model is None else model
         self.record = bytearray(CAS_SIZE)
         self.record[0], self.record[1] = 1, 255
         u16(self.record, 8, 27)
+        # Output channel types (bytes 48..63): a model-3 unit has its
+        # subwoofers on channels 6 and 7.
+        for ch in range(16):
+            self.record[48 + ch] = 6 + ch % 4
+        if self.model == 3 and not nosub:
+            self.record[48 + 6], self.record[48 + 7] = 22, 23
+        for i in range(8):
+            self.record[128 + i] = 0x40 + i    # block 24 / model 5, 6 block 7 area
+            self.record[160 + i] = 0x60 + i    # subwoofer block 9
+        u16(self.record, 164, 480)             # block 25: subwoofer level value
         self.names = [gbk_name("CAS-%d" % i) for i in range(16)]
         self.image = program(1)
+        for ch in range(16):
+            u16(self.image, OUTPUT_BASE + OUTPUT_REC * ch + 8 * 31 + 2, 200 + ch)
+
+    def block(self, item):
+        """(offset, size) of a system block in the record, or None."""
+        if item == 7:
+            return (128, 40) if self.model in (5, 6) else (0, 80)
+        return {2: (0, 8), 5: (8, 8), 9: (160, 8), 24: (128, 40), 25: (164, 2)}.get(item)
 
     def status(self):
         p = bytearray(64)
@@ -267,7 +302,6 @@ class Mcu:
     # Blocks of the system record: block -> (offset, size).
     SYS_BLOCKS = {2: (0, 8), 5: (8, 8), 6: (16, 8), 7: (24, 8), 52: (24, 8), 8: (32, 8),
                   9: (40, 8), 120: (56, 8), 122: (48, 8), 18: (88, 48)}
-    CAS_BLOCKS = {2: (0, 8), 5: (8, 8), 7: (0, 80), 9: (160, 8), 24: (128, 40), 25: (164, 2)}
 
     def bt_position(self):
         pos = self.bt["pos"]
@@ -309,6 +343,10 @@ class Mcu:
             if "item" in rule and rule["item"] != frame["item"]:
                 continue
             if "type" in rule and rule["type"] != frame["type"]:
+                continue
+            if "target" in rule and rule["target"] != frame["target"]:
+                continue
+            if "preset" in rule and rule["preset"] != frame["preset"]:
                 continue
             rule["count"] -= 1
             if rule["count"] <= 0:
@@ -418,8 +456,8 @@ class Mcu:
                 return S, c.status()
             if g == 9 and item == 0:
                 return (S, c.names[f["preset"]]) if f["preset"] < 16 else (R, b"")
-            if g == 9 and item in self.CAS_BLOCKS:
-                off, size = self.CAS_BLOCKS[item]
+            if g == 9 and c.block(item):
+                off, size = c.block(item)
                 return S, bytes(c.record[off:off + size])
             if g == 4 and item < 16:
                 base = OUTPUT_BASE + OUTPUT_REC * item
@@ -430,8 +468,8 @@ class Mcu:
             data = f["payload"]
             if g == 9 and item == 0 and f["preset"] < 16:
                 c.names[f["preset"]] = data[:15].ljust(16, b"\0")
-            elif g == 9 and item in self.CAS_BLOCKS:
-                off, size = self.CAS_BLOCKS[item]
+            elif g == 9 and c.block(item):
+                off, size = c.block(item)
                 c.record[off:off + size] = data[:size].ljust(size, b"\0")
             elif g == 4 and item < 16:
                 base = OUTPUT_BASE + OUTPUT_REC * item
@@ -493,7 +531,8 @@ class Mcu:
             self.bt_since = time.monotonic()
         elif cmd == "cascade":
             if pos and pos[0] == "attach":
-                self.cascade = Cascade(pos[1] if len(pos) > 1 else "", kv.get("bridged") == "1")
+                self.cascade = Cascade(pos[1] if len(pos) > 1 else "", kv.get("bridged") == "1",
+                                       n(kv["model"]) if "model" in kv else None, kv.get("nosub") == "1")
             else:
                 self.cascade = None
         elif cmd == "version":
@@ -514,6 +553,9 @@ class Mcu:
                 rule["item"] = n(kv["item"])
             if "type" in kv:
                 rule["type"] = W_READ if kv["type"] == "read" else W_WRITE
+            for k in ("target", "preset"):
+                if k in kv:
+                    rule[k] = n(kv[k])
             self.refusals.append(rule)
         elif cmd == "badsum":
             self.badsum = n(kv.get("count", 1))
@@ -548,6 +590,24 @@ def serve(args):
     parser = sl.FrameParser(TAG)
     pending = []  # (due, bytes, record or None)
     log.write({"event": "start", "pty": pty.path, "version": mcu.version})
+
+    def apply_control(quiet_writes=False):
+        for line in control.lines():
+            log.write({"event": "control", "command": line})
+            try:
+                quit_now, data = mcu.command(line)
+            except (ValueError, IndexError, KeyError) as e:
+                log.write({"event": "control error", "command": line, "error": str(e)})
+                continue
+            if data and not quiet_writes:
+                pty.write(data)
+                log.write({"dir": "out", "noise": data.hex()})
+            if quit_now:
+                runner.stop = True
+
+    # Commands written before the start (a version, faults) hold from the
+    # player's first frame on.
+    apply_control(quiet_writes=True)
     runner.announce(pty.path)
 
     def schedule(frame_bytes, record, delay):
@@ -614,21 +674,10 @@ def serve(args):
                     else:
                         noise = ev[1]
                         rec = {"dir": "in", "noise": noise.hex()}
-                        if noise.startswith(b"C" + b"\x11" * 8):
+                        if noise.startswith(b"C\x11" * 4) or noise.startswith(b"C" + b"\x11" * 8):
                             rec["handshake"] = True
                         log.write(rec)
-            for line in control.lines():
-                log.write({"event": "control", "command": line})
-                try:
-                    quit_now, data = mcu.command(line)
-                except (ValueError, IndexError, KeyError) as e:
-                    log.write({"event": "control error", "command": line, "error": str(e)})
-                    continue
-                if data:
-                    pty.write(data)
-                    log.write({"dir": "out", "noise": data.hex()})
-                if quit_now:
-                    runner.stop = True
+            apply_control()
             now = time.monotonic()
             due = [p for p in pending if p[0] <= now]
             if due:
