@@ -2,10 +2,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QSettings>
 #include <QTextStream>
+
+#include <mutex>
 
 namespace {
 
@@ -16,9 +16,9 @@ struct Config {
     int shmKey = 12345678;
 };
 
-QMutex &configMutex()
+std::mutex &configMutex()
 {
-    static QMutex m;
+    static std::mutex m;
     return m;
 }
 
@@ -51,7 +51,7 @@ Config &config()
 
 Config current()
 {
-    QMutexLocker lock(&configMutex());
+    std::lock_guard<std::mutex> lock(configMutex());
     return config();
 }
 
@@ -65,7 +65,7 @@ bool inSandbox() { return !current().dir.isEmpty(); }
 void reload()
 {
     Config c = loadConfig(qEnvironmentVariable("VDX_SANDBOX"));
-    QMutexLocker lock(&configMutex());
+    std::lock_guard<std::mutex> lock(configMutex());
     config() = c;
 }
 

@@ -4,11 +4,11 @@
 // (relaxed ordering: these are flags and counters polled every few ms);
 // anything larger (strings, images) is guarded by a private mutex. Either
 // way the record stays copyable and reads like a plain value.
-
-#include <QMutex>
-#include <QMutexLocker>
+// The mutex is a std::mutex (pthread underneath), so ThreadSanitizer sees
+// every hand-over, contended or not.
 
 #include <atomic>
+#include <mutex>
 #include <type_traits>
 
 template <typename T, bool Lockless = std::is_arithmetic_v<T> || std::is_enum_v<T>>
@@ -54,17 +54,17 @@ public:
 
     T get() const
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::mutex> lock(m_lock);
         return m_v;
     }
     void set(const T &v)
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::mutex> lock(m_lock);
         m_v = v;
     }
     operator T() const { return get(); }
 
 private:
-    mutable QMutex m_lock;
+    mutable std::mutex m_lock;
     T m_v;
 };

@@ -14,7 +14,6 @@ extern "C" {
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QMutexLocker>
 #include <QTimer>
 
 #include <cmath>
@@ -93,6 +92,7 @@ AudioDecoder::~AudioDecoder()
     running = false;
     quit();
     wait();
+    m_fence.joined();
 }
 
 bool AudioDecoder::Is_BIT32_Data(AVSampleFormat fmt)
@@ -107,19 +107,23 @@ bool AudioDecoder::open(const QString &filePath, int startSeconds, bool reback)
         emit playOver();
         return false;
     }
-    path = filePath;
-    rebackDir = reback;
-    running = true;
-    if (startSeconds >= 0)
-        g_CurMusicPlay.currentPosition = startSeconds;
-    g_TempData.dsdNotSupported = false;
     if (isRunning()) {
+        // A run that outlived the wait (a read stuck on a dying stick) still
+        // reads path and running: they stay as they are, so that run ends
+        // when it wakes instead of going on with the next track's name.
         stop(false);
         if (isRunning())
             emit playOver();
         else
             return open(filePath, startSeconds, false);
     } else {
+        m_fence.joined();
+        path = filePath;
+        rebackDir = reback;
+        running = true;
+        if (startSeconds >= 0)
+            g_CurMusicPlay.currentPosition = startSeconds;
+        g_TempData.dsdNotSupported = false;
         start(QThread::TimeCriticalPriority);
     }
     // The DSD ring exists only while DSD plays; wait until the output thread
@@ -188,6 +192,7 @@ void AudioDecoder::decodeStalled()
 
 void AudioDecoder::run()
 {
+    const RunFence::Scope ended(m_fence);
     QObject context;
     QTimer::singleShot(20, &context, [this] {
         artistTaken = false;
@@ -389,7 +394,7 @@ bool AudioDecoder::queueBlock(Track &t, const uint8_t *data, int bytes, int fram
         QThread::msleep(100);
     }
     {
-        QMutexLocker lock(&firstBlockLock);
+        std::lock_guard<std::mutex> lock(firstBlockLock);
         if (!firstBlockDone) {
             firstBlockDone = true;
             m_MediaBuffer.blockBytes = bytes;
@@ -488,7 +493,7 @@ AudioDecoder::Step AudioDecoder::deliver(Track &t, const AVFrame *frame)
             t.firstSecond = r;
         }
         if (r == t.firstSecond && !t.silence.isEmpty()) {
-            QMutexLocker lock(&m_MediaBuffer.preRollLock);
+            std::lock_guard<std::mutex> lock(m_MediaBuffer.preRollLock);
             m_MediaBuffer.preRollList.append(t.silence);
         }
     }

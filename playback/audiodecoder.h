@@ -5,12 +5,13 @@
 // the program; open() starts a track, stop() ends it.
 
 #include "ffmpegptr.h"
+#include "runfence.h"
 
-#include <QMutex>
 #include <QStringList>
 #include <QThread>
 
 #include <atomic>
+#include <mutex>
 #include <vector>
 
 class QTimer;
@@ -77,7 +78,7 @@ private:
     bool artistTaken = false;           // decode thread
     bool albumTaken = false;            // decode thread
     QStringList plainFormats;
-    QMutex firstBlockLock;
+    std::mutex firstBlockLock;
     QString path;                       // written by open before the thread starts
     std::atomic<bool> rebackDir{false};
     QTimer *notSupportTimer = nullptr;  // GUI thread
@@ -91,4 +92,5 @@ private:
     int m_streamIndex = -1;
     bool m_convert = false;             // frames go through the converter
     std::vector<uint8_t> m_scratch;     // interleaved block of the direct path
+    RunFence m_fence;                   // run() ended, for open() and the destructor
 };

@@ -9,7 +9,6 @@
 #include <QDebug>
 #include <QFileInfo>
 #include <QMetaObject>
-#include <QMutexLocker>
 #include <QTimer>
 
 #include <cstdio>
@@ -87,11 +86,12 @@ AudioPlayer::~AudioPlayer()
     running = false;
     draining = false;
     wait();
+    m_fence.joined();
 }
 
 void AudioPlayer::setGpioLines(GpioCtrl *playMode, GpioCtrl *clock, GpioCtrl *mute)
 {
-    QMutexLocker lock(&m_gpioLock);
+    std::lock_guard<std::mutex> lock(m_gpioLock);
     playModeGpio = playMode;
     clockGpio = clock;
     muteGpio = mute;
@@ -127,13 +127,13 @@ void AudioPlayer::setLine(GpioCtrl *line, int value)
 
 void AudioPlayer::setMute(int value)
 {
-    QMutexLocker lock(&m_gpioLock);
+    std::lock_guard<std::mutex> lock(m_gpioLock);
     setLine(muteGpio, value);
 }
 
 void AudioPlayer::CloseGPIOMute()
 {
-    QMutexLocker lock(&m_gpioLock);
+    std::lock_guard<std::mutex> lock(m_gpioLock);
     int v = 0;
     if (lineValue(muteGpio, v) && v == 0) {
         setLine(muteGpio, 1);
@@ -145,13 +145,13 @@ void AudioPlayer::Slot_OpenGPIOMute()
 {
     emit stopGIPOMute();
     {
-        QMutexLocker lock(&m_gpioLock);
+        std::lock_guard<std::mutex> lock(m_gpioLock);
         int v = 0;
         // Stays muted while a skip holds the output back.
         if (lineValue(muteGpio, v) && v == 1)
             setLine(muteGpio, g_TempData.skipInProgress ? 1 : 0);
     }
-    QMutexLocker lock(&m_MediaBuffer.preRollLock);
+    std::lock_guard<std::mutex> lock(m_MediaBuffer.preRollLock);
     if (!m_MediaBuffer.preRollList.isEmpty()) {
         m_MediaBuffer.preRollList.clear();
         preRollDone = true;
@@ -160,7 +160,7 @@ void AudioPlayer::Slot_OpenGPIOMute()
 
 void AudioPlayer::SwitchGPIOPlayMode(bool dsd)
 {
-    QMutexLocker lock(&m_gpioLock);
+    std::lock_guard<std::mutex> lock(m_gpioLock);
     int v = 0;
     if (lineValue(playModeGpio, v) && v != (dsd ? 1 : 0))
         setLine(playModeGpio, dsd ? 1 : 0);
@@ -176,8 +176,10 @@ void AudioPlayer::play()
         if (g_TempData.dsdNotSupported)
             return;
         g_TempData.resumePending = false;
-        if (!isRunning())
+        if (!isRunning()) {
+            m_fence.joined();
             break;
+        }
         stop(false);
         wait(3000);
         if (Get_buf_isempty() || m_UsedBufSize == 0)
@@ -263,7 +265,7 @@ void AudioPlayer::CurTimeCaleTimerOver()
 
 bool AudioPlayer::preRollEmpty() const
 {
-    QMutexLocker lock(&m_MediaBuffer.preRollLock);
+    std::lock_guard<std::mutex> lock(m_MediaBuffer.preRollLock);
     return m_MediaBuffer.preRollList.isEmpty();
 }
 
@@ -272,7 +274,7 @@ void AudioPlayer::playPreRoll(Session &s)
     while (!preRollDone && running) {
         QByteArray block;
         {
-            QMutexLocker lock(&m_MediaBuffer.preRollLock);
+            std::lock_guard<std::mutex> lock(m_MediaBuffer.preRollLock);
             if (!m_MediaBuffer.preRollList.isEmpty())
                 block = m_MediaBuffer.preRollList.takeFirst();
         }
@@ -427,6 +429,7 @@ bool AudioPlayer::playOneBlock(Session &s)
 
 void AudioPlayer::run()
 {
+    const RunFence::Scope ended(m_fence);
     emit caleCurTimeStart();
     if (g_TempData.skipInProgress) {
         running = false;
@@ -436,7 +439,7 @@ void AudioPlayer::run()
         const bool family48 = g_CurMusicPlay.is48kFamily;
         bool switched = false;
         {
-            QMutexLocker lock(&m_gpioLock);
+            std::lock_guard<std::mutex> lock(m_gpioLock);
             int v = 0;
             if (lineValue(clockGpio, v) && v != (family48 ? 1 : 0)) {
                 setLine(clockGpio, family48 ? 1 : 0);

@@ -10,12 +10,14 @@
 // The device names come from the platform layer unless setDeviceNames()
 // overrides them.
 
-#include <QMutex>
+#include "runfence.h"
+
 #include <QString>
 #include <QThread>
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 
 class GpioCtrl;
 class QTimer;
@@ -93,7 +95,7 @@ private:
     std::atomic<bool> draining{false};      // output thread sets, a GUI-thread timer clears
     std::atomic<bool> preRollDone{true};    // both threads
     std::atomic<bool> isDSD{false};         // output thread
-    QMutex m_gpioLock;                      // every access to the three lines
+    std::mutex m_gpioLock;                  // every access to the three lines
     GpioCtrl *playModeGpio = nullptr;       // set before the first play()
     GpioCtrl *clockGpio = nullptr;
     GpioCtrl *muteGpio = nullptr;
@@ -101,4 +103,5 @@ private:
     std::function<int()> m_currentSource;   // set before the first play()
     QString m_pcmDevice;                    // empty: the platform's names
     QString m_dsdDevice;
+    RunFence m_fence;                       // run() ended, for play() and the destructor
 };

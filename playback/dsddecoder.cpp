@@ -47,6 +47,7 @@ DsdDecoder::~DsdDecoder()
 {
     running = false;
     wait();
+    m_fence.joined();
 }
 
 bool DsdDecoder::open(const QString &spec, int startSeconds, bool reback)
@@ -55,6 +56,7 @@ bool DsdDecoder::open(const QString &spec, int startSeconds, bool reback)
     // A run that did not end within the wait keeps its thread: no new one.
     if (isRunning() || !spec.contains(kSeparator))
         return false;
+    m_fence.joined();
     const QStringList parts = spec.split(kSeparator);
     if (!QFileInfo::exists(parts[0]))
         return false;
@@ -130,6 +132,7 @@ void DsdDecoder::FileNorSupport()
 
 void DsdDecoder::run()
 {
+    const RunFence::Scope ended(m_fence);
     auto sacd = std::make_unique<SACD>();
     const bool isImage = suffixIs(path, "iso", "dat");
     bool usable = sacd->open(path);

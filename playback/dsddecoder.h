@@ -8,9 +8,9 @@
 // Items are "path__M__track__M__area"; dsdItemSpec() makes one for a plain
 // DSF or DSDIFF path (a CUE track of a DSD file, for instance).
 
+#include "runfence.h"
 #include "sacd_reader.h"
 
-#include <QMutex>
 #include <QString>
 #include <QThread>
 
@@ -66,9 +66,9 @@ private:
     std::atomic<bool> rebackDir{false}; // written by open, read and cleared by the thread
     int channels = 0;                   // decode thread
     int samplerate = 0;                 // decode thread
-    QMutex mutex;
     // Written by open() before the thread starts, read by the thread.
     QString path;
     int trackIndex = 0;
     int areaIndex = 0;
+    RunFence m_fence; // run() ended, for open() and the destructor
 };

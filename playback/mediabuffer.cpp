@@ -3,7 +3,6 @@
 #include "globals.h"
 
 #include <QDebug>
-#include <QMutexLocker>
 
 #include <algorithm>
 #include <cstring>
@@ -21,7 +20,7 @@ quint64 BytequeueBuffer::Write(const void *data, quint64 len, int frames)
 {
     if (len == 0)
         return 0;
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_isEmpty = false;
     if (m_writeTotal + 2 + len - m_readTotal > m_capacity) {
         m_isFull = true;
@@ -39,7 +38,7 @@ quint64 BytequeueBuffer::Write(const void *data, quint64 len, int frames)
 
 QByteArray BytequeueBuffer::Read()
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_isFull = false;
     if (m_isEmpty)
         return QByteArray();
@@ -54,7 +53,7 @@ QByteArray BytequeueBuffer::Read()
 
 void BytequeueBuffer::Empty()
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     const int dropped = m_blocks.size();
     m_blocks.clear();
     m_isEmpty = true;
@@ -66,25 +65,25 @@ void BytequeueBuffer::Empty()
 
 bool BytequeueBuffer::isEmpty() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_isEmpty;
 }
 
 bool BytequeueBuffer::isFull() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_isFull;
 }
 
 bool BytequeueBuffer::IsReadOver() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_readTotal == m_writeTotal;
 }
 
 int BytequeueBuffer::blockCount() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_blocks.size();
 }
 
@@ -98,7 +97,7 @@ quint64 CCycleBuffer::Write(const void *data, quint64 count)
 {
     if (count == 0)
         return 0;
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_isEmpty = false;
     if (m_isFull)
         return 0;
@@ -119,7 +118,7 @@ quint64 CCycleBuffer::Read(void *dest, quint64 count)
 {
     if (count == 0)
         return 0;
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_isFull = false;
     if (m_isEmpty)
         return 0;
@@ -138,7 +137,7 @@ quint64 CCycleBuffer::Read(void *dest, quint64 count)
 
 void CCycleBuffer::Empty()
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_isEmpty = true;
     m_isFull = false;
     m_readPos = 0;
@@ -147,31 +146,31 @@ void CCycleBuffer::Empty()
 
 bool CCycleBuffer::isEmpty() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_isEmpty;
 }
 
 bool CCycleBuffer::isFull() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_isFull;
 }
 
 bool CCycleBuffer::IsReadOver() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_readPos == m_writePos;
 }
 
 void MediaBufferStruct::setPreRoll(const QList<QByteArray> &blocks)
 {
-    QMutexLocker lock(&preRollLock);
+    std::lock_guard<std::mutex> lock(preRollLock);
     preRollList = blocks;
 }
 
 QList<QByteArray> MediaBufferStruct::takePreRoll()
 {
-    QMutexLocker lock(&preRollLock);
+    std::lock_guard<std::mutex> lock(preRollLock);
     QList<QByteArray> out;
     out.swap(preRollList);
     return out;
@@ -179,7 +178,7 @@ QList<QByteArray> MediaBufferStruct::takePreRoll()
 
 void MediaBufferStruct::clearPreRoll()
 {
-    QMutexLocker lock(&preRollLock);
+    std::lock_guard<std::mutex> lock(preRollLock);
     preRollList.clear();
 }
 

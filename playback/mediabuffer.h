@@ -3,16 +3,17 @@
 // queue (BytequeueBuffer), the DSD byte ring (CCycleBuffer), and the record
 // that holds both (m_MediaBuffer). One writer thread (the active decoder) and
 // one reader thread (the output thread) use each queue; every operation takes
-// the queue's mutex.
+// the queue's mutex (std::mutex: pthread underneath, so ThreadSanitizer sees
+// every hand-over).
 
 #include <QByteArray>
 #include <QList>
-#include <QMutex>
 #include <QString>
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 class BytequeueBuffer
 {
@@ -33,7 +34,7 @@ public:
     quint64 capacity() const { return m_capacity; }
 
 private:
-    mutable QMutex m_lock;
+    mutable std::mutex m_lock;
     QList<QByteArray> m_blocks; // guarded by m_lock
     bool m_isEmpty = true;      // guarded by m_lock
     bool m_isFull = false;      // guarded by m_lock
@@ -57,7 +58,7 @@ public:
     quint64 size() const { return m_size; }
 
 private:
-    mutable QMutex m_lock;
+    mutable std::mutex m_lock;
     bool m_isEmpty = true;  // guarded by m_lock
     bool m_isFull = false;  // guarded by m_lock
     std::unique_ptr<char[]> m_data;
@@ -77,7 +78,7 @@ struct MediaBufferStruct {
     // Silence blocks played before the first real block. Filled by the
     // decoder before it signals startPlay(), drained by the output thread;
     // every access takes preRollLock.
-    QMutex preRollLock;
+    std::mutex preRollLock;
     QList<QByteArray> preRollList;
 
     std::atomic<int> blockBytes{0};

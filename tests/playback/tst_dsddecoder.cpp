@@ -2,6 +2,7 @@
 // block geometry, the now-playing fields, the start threshold and tail start,
 // and unusable sources (DST, rates above DSD256) with their skip.
 #include "audioplayer.h"
+#include "crossthreadspy.h"
 #include "dsddecoder.h"
 #include "dsdfixtures.h"
 #include "gpioctrl.h"
@@ -10,8 +11,9 @@
 #include "platform.h"
 
 #include <QFile>
-#include <QSignalSpy>
 #include <QtTest>
+
+#include <atomic>
 
 namespace {
 
@@ -61,7 +63,7 @@ private slots:
     void specsWithoutSelectorsOrFile()
     {
         DsdDecoder d;
-        QSignalSpy started(&d, &DsdDecoder::songChanged);
+        CrossThreadSpy started(&d, &DsdDecoder::songChanged);
         QVERIFY(!d.open(m_fx.path("a.dsf"), 0, false));
         QVERIFY(!d.open(m_fx.path("none.dsf") + "__M__0__M__1", 0, false));
         QVERIFY(!d.isRunning());
@@ -97,7 +99,7 @@ private slots:
         QFETCH(qint64, duration);
         resetRecords(m_fx.path(item));
         DsdDecoder d;
-        QSignalSpy songs(&d, &DsdDecoder::songChanged);
+        CrossThreadSpy songs(&d, &DsdDecoder::songChanged);
         QVERIFY(d.open(m_fx.path(item), 0, false));
         QTRY_VERIFY_WITH_TIMEOUT(g_CurMusicPlay.decodeOver, 10000);
         QVERIFY(d.wait(5000));
@@ -126,22 +128,22 @@ private slots:
         resetRecords(m_fx.path("a.dsf"));
         {
             DsdDecoder d;
-            qint64 decodedAtStart = -1;
+            std::atomic<qint64> decodedAtStart{-1}; // written on the decode thread
             connect(&d, &DsdDecoder::startPlay, this, [&] { decodedAtStart = g_CurMusicPlay.decodedTime; },
                     Qt::DirectConnection);
             QVERIFY(d.open(m_fx.path("a.dsf") + "__M__0__M__1", 0, false));
             QTRY_VERIFY_WITH_TIMEOUT(g_CurMusicPlay.decodeOver, 10000);
-            QCOMPARE(decodedAtStart, qint64(6));
+            QCOMPARE(decodedAtStart.load(), qint64(6));
         }
         // Less than 6 s left from the start position: the first block starts it.
         resetRecords(m_fx.path("a.dsf"));
         {
             DsdDecoder d;
-            qint64 blocksAtStart = -1;
+            std::atomic<qint64> blocksAtStart{-1};
             connect(&d, &DsdDecoder::startPlay, this, [&] { blocksAtStart = m_UsedBufSize; }, Qt::DirectConnection);
             QVERIFY(d.open(m_fx.path("a.dsf") + "__M__0__M__1", 3, false));
             QTRY_VERIFY_WITH_TIMEOUT(g_CurMusicPlay.decodeOver, 10000);
-            QCOMPARE(blocksAtStart, qint64(1));
+            QCOMPARE(blocksAtStart.load(), qint64(1));
             QCOMPARE(g_CurMusicPlay.currentPosition.get(), qint64(3));
         }
         // Tail start: 8 s before the end, and startPlay() is left to the caller.
@@ -149,7 +151,7 @@ private slots:
         g_CurMusicPlay.tailStart = true;
         {
             DsdDecoder d;
-            QSignalSpy starts(&d, &DsdDecoder::startPlay);
+            CrossThreadSpy starts(&d, &DsdDecoder::startPlay);
             QVERIFY(d.open(m_fx.path("a.dsf") + "__M__0__M__1", -1, false));
             QTRY_VERIFY_WITH_TIMEOUT(g_CurMusicPlay.decodeOver, 10000);
             QCOMPARE(g_CurMusicPlay.currentPosition.get(), qint64(0)); // 8 - 8
@@ -160,7 +162,7 @@ private slots:
         resetRecords(m_fx.path("short.dsf"));
         {
             DsdDecoder d;
-            QSignalSpy starts(&d, &DsdDecoder::startPlay);
+            CrossThreadSpy starts(&d, &DsdDecoder::startPlay);
             QVERIFY(d.open(m_fx.path("short.dsf") + "__M__0__M__1", 0, false));
             QTRY_COMPARE_WITH_TIMEOUT(starts.count(), 1, 10000);
         }
@@ -170,7 +172,7 @@ private slots:
     {
         resetRecords(m_fx.path("t.iso__M__0__M__1"));
         DsdDecoder d;
-        QSignalSpy songs(&d, &DsdDecoder::songChanged);
+        CrossThreadSpy songs(&d, &DsdDecoder::songChanged);
         QVERIFY(d.open(m_fx.path("t.iso__M__0__M__1"), 0, false));
         QTRY_VERIFY_WITH_TIMEOUT(g_CurMusicPlay.decodeOver, 10000);
         QCOMPARE(g_CurMusicPlay.artist.get(), QString::fromUtf8("未知"));
@@ -198,9 +200,9 @@ private slots:
         resetRecords(m_fx.path(item));
         g_CurMusicPlay.playState = 2;
         DsdDecoder d;
-        QSignalSpy over(&d, &DsdDecoder::playOver);
-        QSignalSpy reback(&d, &DsdDecoder::sig_rebackDir);
-        QSignalSpy starts(&d, &DsdDecoder::startPlay);
+        CrossThreadSpy over(&d, &DsdDecoder::playOver);
+        CrossThreadSpy reback(&d, &DsdDecoder::sig_rebackDir);
+        CrossThreadSpy starts(&d, &DsdDecoder::startPlay);
         QElapsedTimer t;
         t.start();
         QVERIFY(d.open(m_fx.path(item), 0, true));
@@ -244,7 +246,7 @@ private slots:
             player.setGpioLines(&path, &clock, &mute);
             player.setSourceQuery([] { return 5; });
             connect(&decoder, &DsdDecoder::startPlay, &player, [&] { player.play(); }, Qt::QueuedConnection);
-            QSignalSpy over(&player, &AudioPlayer::playOver);
+            CrossThreadSpy over(&player, &AudioPlayer::playOver);
             auto line = [&](int n) { return sb.readFile(QStringLiteral("sys/class/gpio/gpio%1/value").arg(n)).trimmed(); };
             QVERIFY(decoder.open(item, 0, false));
             QTRY_COMPARE_WITH_TIMEOUT(line(13), QStringLiteral("1"), 5000);
@@ -288,7 +290,7 @@ private slots:
         {
             AudioPlayer player;
             player.setSourceQuery([] { return 5; });
-            QSignalSpy over(&player, &AudioPlayer::playOver);
+            CrossThreadSpy over(&player, &AudioPlayer::playOver);
             player.play();
             QTRY_COMPARE_WITH_TIMEOUT(over.count(), 1, 15000);
             player.stop(true);

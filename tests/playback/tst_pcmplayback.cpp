@@ -6,6 +6,7 @@
 // path's block layout and the format helpers.
 #include "audiodecoder.h"
 #include "audioplayer.h"
+#include "crossthreadspy.h"
 #include "gpioctrl.h"
 #include "globals.h"
 #include "mediabuffer.h"
@@ -14,10 +15,11 @@
 #include "platform.h"
 
 #include <QElapsedTimer>
-#include <QSignalSpy>
 #include <QtTest>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -114,25 +116,22 @@ private slots:
         resetRecords(file);
         Rig rig;
         QCOMPARE(line(sb, 12), 1);
-        QElapsedTimer clockMs;
-        clockMs.start();
-        qint64 lastPositionAt = -1, overAt = -1;
-        QList<qint64> positions;
-        connect(&rig.player, &AudioPlayer::positionChanged, this, [&](qint64 p) {
-            positions << p;
-            lastPositionAt = clockMs.elapsed();
-        });
-        connect(&rig.player, &AudioPlayer::playOver, this, [&] { overAt = clockMs.elapsed(); });
+        CrossThreadSpy positionSpy(&rig.player, &AudioPlayer::positionChanged);
+        CrossThreadSpy over(&rig.player, &AudioPlayer::playOver);
         QVERIFY(rig.decoder.open(file, 0, false));
         QTRY_COMPARE_WITH_TIMEOUT(line(sb, 12), 0, 5000); // unmuted once configured
         QCOMPARE(line(sb, 5), clock);
         QCOMPARE(line(sb, 13), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(overAt >= 0, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!over.isEmpty(), 15000);
         QCOMPARE(line(sb, 12), 1); // muted once the card played the track out
+        QList<qint64> positions;
+        for (const QList<QVariant> &p : positionSpy.calls())
+            positions << p.at(0).toLongLong();
         QVERIFY(!positions.isEmpty());
         QCOMPARE(positions.last(), g_CurMusicPlay.duration.get());
         QVERIFY(std::is_sorted(positions.begin(), positions.end()));
-        const qint64 tail = overAt - lastPositionAt;
+        // Timed where the output thread emitted, not where this thread got round to it.
+        const qint64 tail = over.timeAt(0) - positionSpy.timeAt(positions.size() - 1);
         QVERIFY2(tail >= minTailMs && tail <= maxTailMs, qPrintable(QString::number(tail)));
         QCOMPARE(g_CurMusicPlay.playState.get(), 1);
         // Every sample reached the card.
@@ -151,8 +150,8 @@ private slots:
         const QString file = fixture("p.flac", "sine=f=440:r=44100:d=4.5", {"-ac", "2", "-c:a", "flac"});
         resetRecords(file);
         Rig rig;
-        QSignalSpy positions(&rig.player, &AudioPlayer::positionChanged);
-        QSignalSpy over(&rig.player, &AudioPlayer::playOver);
+        CrossThreadSpy positions(&rig.player, &AudioPlayer::positionChanged);
+        CrossThreadSpy over(&rig.player, &AudioPlayer::playOver);
         QVERIFY(rig.decoder.open(file, 0, false));
         QTRY_VERIFY_WITH_TIMEOUT(positions.size() >= 1, 5000);
         rig.player.suspend();
@@ -182,8 +181,8 @@ private slots:
         const QString file = fixture("s.flac", "sine=f=440:r=44100:d=6", {"-ac", "2", "-c:a", "flac"});
         resetRecords(file);
         Rig rig;
-        QSignalSpy positions(&rig.player, &AudioPlayer::positionChanged);
-        QSignalSpy over(&rig.player, &AudioPlayer::playOver);
+        CrossThreadSpy positions(&rig.player, &AudioPlayer::positionChanged);
+        CrossThreadSpy over(&rig.player, &AudioPlayer::playOver);
         QVERIFY(rig.decoder.open(file, 0, false));
         QTRY_VERIFY_WITH_TIMEOUT(positions.size() >= 1, 5000);
         rig.player.stop(true);
@@ -204,8 +203,8 @@ private slots:
         Rig rig;
         int source = 2; // Bluetooth is current
         rig.player.setSourceQuery([&source] { return source; });
-        QSignalSpy positions(&rig.player, &AudioPlayer::positionChanged);
-        QSignalSpy over(&rig.player, &AudioPlayer::playOver);
+        CrossThreadSpy positions(&rig.player, &AudioPlayer::positionChanged);
+        CrossThreadSpy over(&rig.player, &AudioPlayer::playOver);
         QVERIFY(rig.decoder.open(file, 0, false));
         QTRY_VERIFY_WITH_TIMEOUT(rig.player.isRunning(), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(g_CurMusicPlay.playState.get(), 3, 3000);
@@ -243,9 +242,9 @@ private slots:
         }
         resetRecords(file);
         Rig rig;
-        QSignalSpy stopPlay(&rig.decoder, &AudioDecoder::stopPlay);
-        QSignalSpy over(&rig.decoder, &AudioDecoder::playOver);
-        QSignalSpy start(&rig.decoder, &AudioDecoder::startPlay);
+        CrossThreadSpy stopPlay(&rig.decoder, &AudioDecoder::stopPlay);
+        CrossThreadSpy over(&rig.decoder, &AudioDecoder::playOver);
+        CrossThreadSpy start(&rig.decoder, &AudioDecoder::startPlay);
         QElapsedTimer t;
         t.start();
         QVERIFY(rig.decoder.open(file, 0, false));
@@ -265,10 +264,49 @@ private slots:
         enter(sb);
         resetRecords("/nonexistent/x.flac");
         Rig rig;
-        QSignalSpy over(&rig.decoder, &AudioDecoder::playOver);
+        CrossThreadSpy over(&rig.decoder, &AudioDecoder::playOver);
         QVERIFY(!rig.decoder.open("/nonexistent/x.flac", 0, false));
         QCOMPARE(over.size(), 1);
         QVERIFY(!rig.decoder.isRunning());
+    }
+
+    void stuckRunKeepsItsFields()
+    {
+        // A decode thread stuck in a read (here: opening a FIFO that nobody
+        // writes yet) outlives both waits of the next open(). That open gives
+        // up with playOver() and leaves the stuck run's fields alone: when
+        // the run wakes it must not take the new request's folder flag (nor
+        // its path) as its own.
+        TestSandbox sb({"--mcu", "none", "--keys", "none", "--card", "unpaced"});
+        QVERIFY(sb.isValid());
+        enter(sb);
+        const QString wav = fixture("wake.wav", "sine=f=440:r=44100:d=0.2", {"-ac", "2", "-c:a", "pcm_s16le"});
+        const QString next = fixture("next.flac", "sine=f=440:r=44100:d=1", {"-ac", "2", "-c:a", "flac"});
+        QFile wake(wav);
+        QVERIFY(wake.open(QIODevice::ReadOnly));
+        const QByteArray wakeBytes = wake.readAll();
+        QVERIFY(wakeBytes.size() > 1000 && wakeBytes.size() < 60000); // fits a pipe: the write never blocks
+        const QString fifo = m_fixtures.filePath("stuck.wav");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        resetRecords(fifo);
+        AudioDecoder decoder;
+        CrossThreadSpy over(&decoder, &AudioDecoder::playOver);
+        CrossThreadSpy reback(&decoder, &AudioDecoder::sig_rebackDir);
+        CrossThreadSpy start(&decoder, &AudioDecoder::startPlay);
+        QVERIFY(decoder.open(fifo, 0, false));
+        QTest::qWait(300); // the run is now blocked opening the FIFO
+        resetRecords(next);
+        QVERIFY(decoder.open(next, 0, true)); // two waits of 7 s
+        QCOMPARE(over.size(), 1);
+        QVERIFY(decoder.isRunning());
+        QFile writer(fifo);
+        QVERIFY(writer.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        QCOMPARE(writer.write(wakeBytes), qint64(wakeBytes.size()));
+        writer.close();
+        QVERIFY(decoder.wait(10000));
+        QTest::qWait(100);
+        QVERIFY(reback.isEmpty());
+        QVERIFY(start.isEmpty());
     }
 
     void tailStart()
@@ -279,9 +317,9 @@ private slots:
         resetRecords(file);
         g_CurMusicPlay.tailStart = true;
         Rig rig(false);
-        QSignalSpy start(&rig.decoder, &AudioDecoder::startPlay);
-        QSignalSpy positions(&rig.player, &AudioPlayer::positionChanged);
-        QSignalSpy over(&rig.player, &AudioPlayer::playOver);
+        CrossThreadSpy start(&rig.decoder, &AudioDecoder::startPlay);
+        CrossThreadSpy positions(&rig.player, &AudioPlayer::positionChanged);
+        CrossThreadSpy over(&rig.player, &AudioPlayer::playOver);
         QVERIFY(rig.decoder.open(file, 0, false));
         QTRY_VERIFY_WITH_TIMEOUT(g_CurMusicPlay.decodeOver, 5000);
         QCOMPARE(g_CurMusicPlay.currentPosition.get(), qint64(4));
@@ -310,13 +348,13 @@ private slots:
         g_CurMusicPlay.duration = 4;
         g_CurMusicPlay.currentPosition = 3;
         Rig rig;
-        QSignalSpy positions(&rig.player, &AudioPlayer::positionChanged);
-        QSignalSpy over(&rig.player, &AudioPlayer::playOver);
+        CrossThreadSpy positions(&rig.player, &AudioPlayer::positionChanged);
+        CrossThreadSpy over(&rig.player, &AudioPlayer::playOver);
         QVERIFY(rig.decoder.open(file, 3, false));
         QTRY_COMPARE_WITH_TIMEOUT(over.size(), 1, 10000);
         QCOMPARE(g_CurMusicPlay.duration.get(), qint64(4)); // the caller's length is kept
         QCOMPARE(positions.last().at(0).toLongLong(), qint64(4));
-        for (const auto &p : positions)
+        for (const auto &p : positions.calls())
             QVERIFY(p.at(0).toLongLong() <= 4);
         pcmtest::Expected e;
         QVERIFY(pcmtest::expectedFor(file, e));
@@ -339,8 +377,8 @@ private slots:
         QVERIFY(p.waitForFinished(30000) && p.exitCode() == 0);
         resetRecords(file);
         Rig rig;
-        QSignalSpy positions(&rig.player, &AudioPlayer::positionChanged);
-        QSignalSpy over(&rig.player, &AudioPlayer::playOver);
+        CrossThreadSpy positions(&rig.player, &AudioPlayer::positionChanged);
+        CrossThreadSpy over(&rig.player, &AudioPlayer::playOver);
         QVERIFY(rig.decoder.open(file, 0, false));
         QTRY_COMPARE_WITH_TIMEOUT(over.size(), 1, 10000);
         QVERIFY(g_CurMusicPlay.noDuration);
