@@ -4,6 +4,10 @@
 
 #include <QSet>
 
+// The readers walk the lists through qAsConst: a range-for over the
+// non-const global detaches it when another thread holds a copy, a write
+// from what should only read.
+
 int get_USBID(const QString &path)
 {
     for (int port = 1; port <= 3; ++port) {
@@ -22,7 +26,7 @@ QString get_StorageID(const QString &path)
 
 int get_DiskIDFromPath(const QString &path)
 {
-    for (const DiskInfo &d : UsingUSBDiskList) {
+    for (const DiskInfo &d : qAsConst(UsingUSBDiskList)) {
         if (!d.diskPath.isEmpty() && path.contains(d.diskPath))
             return d.diskID;
     }
@@ -31,7 +35,7 @@ int get_DiskIDFromPath(const QString &path)
 
 int get_TableIDFromPath(const QString &path)
 {
-    for (const DiskInfo &d : UsingUSBDiskList) {
+    for (const DiskInfo &d : qAsConst(UsingUSBDiskList)) {
         if (!d.diskPath.isEmpty() && path.contains(d.diskPath))
             return d.musicTableID;
     }
@@ -40,7 +44,7 @@ int get_TableIDFromPath(const QString &path)
 
 bool DiskInfo_Compare(const DiskInfo &disk)
 {
-    for (const DiskInfo &d : UsingUSBDiskList) {
+    for (const DiskInfo &d : qAsConst(UsingUSBDiskList)) {
         if (d.diskID == disk.diskID)
             return true;
     }
@@ -49,7 +53,7 @@ bool DiskInfo_Compare(const DiskInfo &disk)
 
 bool Check_DiskPath_Exist(const QString &path)
 {
-    for (const DiskInfo &d : UsingUSBDiskList) {
+    for (const DiskInfo &d : qAsConst(UsingUSBDiskList)) {
         if (d.diskPath == path)
             return true;
     }
@@ -58,7 +62,7 @@ bool Check_DiskPath_Exist(const QString &path)
 
 bool Check_USBDisk_hasSongs()
 {
-    for (const DiskInfo &d : UsingUSBDiskList) {
+    for (const DiskInfo &d : qAsConst(UsingUSBDiskList)) {
         if (d.hasSongs)
             return true;
     }
@@ -101,7 +105,7 @@ bool compareDiskListData(const DiskInfo &a, const DiskInfo &b)
 
 QString get_DiskPathFromRowID(int diskID, const QString &def)
 {
-    for (const DiskInfo &d : UsingUSBDiskList) {
+    for (const DiskInfo &d : qAsConst(UsingUSBDiskList)) {
         if (d.diskID == diskID)
             return d.diskPath;
     }
@@ -111,7 +115,7 @@ QString get_DiskPathFromRowID(int diskID, const QString &def)
 int GetInsertMuiscListIndex(int diskID, bool afterOwn)
 {
     QSet<int> before;
-    for (const DiskInfo &d : UsingUSBDiskList) {
+    for (const DiskInfo &d : qAsConst(UsingUSBDiskList)) {
         if (d.diskID == diskID) {
             if (afterOwn)
                 before.insert(d.diskID);
@@ -120,7 +124,7 @@ int GetInsertMuiscListIndex(int diskID, bool afterOwn)
         before.insert(d.diskID);
     }
     int index = 0;
-    for (const MediaObjectInfo &m : mediaObjectInfoList) {
+    for (const MediaObjectInfo &m : qAsConst(mediaObjectInfoList)) {
         if (before.contains(m.diskID))
             ++index;
     }

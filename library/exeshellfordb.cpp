@@ -137,7 +137,7 @@ bool ExeShellForDB::Check_rcc_file(bool force)
             Check_rcc_file(true);
         return true;
     }
-    for (const DiskInfo &disk : UsingUSBDiskList) {
+    for (const DiskInfo &disk : qAsConst(UsingUSBDiskList)) {
         QDir root(disk.diskPath);
         if (disk.diskPath.isEmpty() || !root.exists())
             continue;

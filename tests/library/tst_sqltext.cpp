@@ -166,6 +166,20 @@ private slots:
         QCOMPARE(GetInsertMuiscListIndex(11, true), 6);
         QCOMPARE(GetInsertMuiscListIndex(10, true), 7);
 
+        // The readers only read: while a worker holds a copy of the lists,
+        // none of them detaches (writes) the shared globals.
+        const QList<DiskInfo> heldDisks = UsingUSBDiskList;
+        const QList<MediaObjectInfo> heldSongs = mediaObjectInfoList;
+        get_DiskIDFromPath("/run/media/usb-storage_1/sdb1/a/b.mp3");
+        get_TableIDFromPath("/run/media/usb-storage_3/sdc2/x.dsf");
+        get_DiskPathFromRowID(10);
+        DiskInfo_Compare(disk(0, 0, 11, QString()));
+        Check_DiskPath_Exist("/run/media/usb-storage_3/sdc1");
+        Check_USBDisk_hasSongs();
+        GetInsertMuiscListIndex(11, true);
+        QVERIFY(UsingUSBDiskList.isSharedWith(heldDisks));
+        QVERIFY(mediaObjectInfoList.isSharedWith(heldSongs));
+
         QVERIFY(!Check_USBDisk_hasSongs());
         g_TempData.songExistChecked = false;
         Update_USBDisk_SongExist(disk(0, 0, 12, QString()), true);
