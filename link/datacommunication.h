@@ -94,6 +94,10 @@ public:
     // One pass of the worker's send step: true when the head frame was
     // written. Public for tests, which drive it without the thread.
     bool SendUsbData();
+    // The same while upgrading: queues the next upgrade frames when the
+    // queue is empty, else writes the head (the start item as the raw
+    // handshake).
+    bool SendMCUData();
     // Handles a checked answer whose header stands in RecFrameData.
     void ProcessRecFrameData(const QByteArray &payload);
 
@@ -205,7 +209,6 @@ private:
     void InitCascadeData();
 
     // Upgrade sender (worker).
-    bool SendMCUData();
     void queueUpgradeFrames();
 
     // Runs fn in the GUI thread (at once when called there).
