@@ -315,10 +315,13 @@ void AudioPlayer::endOfTrack(Session &s)
         running = false;
     } else {
         // Above 150 kHz the card is given time before the stream is closed.
+        // A precise timer: Qt makes timers of 2 s and more coarse, and those
+        // may fire up to 5 % early.
         draining = true;
         const int ms = s.bits == 32 ? 1200 : 2100;
-        QMetaObject::invokeMethod(this, [this, ms] { QTimer::singleShot(ms, this, [this] { draining = false; }); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, ms] { QTimer::singleShot(ms, Qt::PreciseTimer, this, [this] { draining = false; }); },
+            Qt::QueuedConnection);
     }
     const qint64 duration = g_CurMusicPlay.duration;
     if (!g_CurMusicPlay.noDuration && s.lastReported != duration) {
