@@ -47,9 +47,9 @@ ScanAblumArtist::ScanAblumArtist(QObject *parent)
 
 ScanAblumArtist::~ScanAblumArtist()
 {
-    // A finished pass leaves the flag of g_TempData as it set it.
-    if (isRunning())
-        StopScan();
+    // A pass still at work stops (run() marks it stopped); one that has
+    // just finished keeps the flag it set.
+    m_stop = true;
     wait();
 }
 
@@ -151,5 +151,7 @@ void ScanAblumArtist::run()
         m_db->update_MusicInfo(song, album, artist);
         nap(g_TempData.inputSampleRate == 176400 ? 3000 : 300);
     }
+    if (m_stop)
+        g_TempData.albumScanStopped = true;
     emit scanOver();
 }

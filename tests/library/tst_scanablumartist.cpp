@@ -9,6 +9,8 @@
 #include "scanfixtures.h"
 #include "sqltext.h"
 
+#include "crossthreadspy.h"
+
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -79,7 +81,7 @@ private:
         ScanAblumArtist pass;
         pass.setDataBase(m_db);
         pass.setStartLate(late);
-        QSignalSpy over(&pass, &ScanAblumArtist::scanOver);
+        CrossThreadSpy over(&pass, &ScanAblumArtist::scanOver);
         pass.start(QThread::LowPriority);
         return over.wait(30000);
     }
@@ -179,7 +181,7 @@ void TstScanAblumArtist::stopWhileWaiting()
     ScanAblumArtist pass;
     pass.setDataBase(m_db);
     pass.setStartLate(true);
-    QSignalSpy over(&pass, &ScanAblumArtist::scanOver);
+    CrossThreadSpy over(&pass, &ScanAblumArtist::scanOver);
     pass.start(QThread::LowPriority);
     pass.StopScan();
     QVERIFY(over.wait(10000));

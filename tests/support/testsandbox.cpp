@@ -1,5 +1,6 @@
 #include "testsandbox.h"
 
+#include "globals.h"
 #include "platform.h"
 
 #include <QFile>
@@ -73,11 +74,13 @@ bool TestSandbox::createLibrary() const
 void TestSandbox::enter() const
 {
     Platform::setSandbox(m_dir);
+    InitPaths();
 }
 
 void TestSandbox::leave()
 {
     Platform::setSandbox(QString());
+    InitPaths();
 }
 
 QString TestSandbox::readFile(const QString &relPath) const

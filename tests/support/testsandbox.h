@@ -30,7 +30,8 @@ public:
     bool createLibrary() const;
     bool stop() const { return run(QStringLiteral("stop")) == 0; }
 
-    // Makes this process act inside the sandbox (platform layer and paths).
+    // Makes this process act inside the sandbox: the platform layer and the
+    // path globals (the log, the library, the settings file).
     void enter() const;
     // Back to the board's paths.
     static void leave();
