@@ -127,7 +127,8 @@ bool BufDataProce::compareCascade()
     } else if (model == 3) {
         const quint16 subs = m_casSubs.load(std::memory_order_relaxed);
         for (int ch = 0; ch < Image::OutputChannels; ++ch) {
-            if ((subs & (1u << ch)) && takeIfChanged(CasStructData, SendCasStructData, Image::outputSlot(ch, 31) + 2, 2)) {
+            if ((subs & (1u << ch)) &&
+                takeIfChanged(CasStructData, SendCasStructData, Image::outputSlot(ch, 31) + 2, 2)) {
                 emit sendCasOutData(ch);
                 return true;
             }

@@ -13,10 +13,26 @@ struct CascadeModelRow {
 // units with a subwoofer block of their own (11 can be bridged to a second
 // unit).
 constexpr CascadeModelRow Rows[] = {
-    {"CDU-B40", 0},  {"CDU-M16", 1}, {"CDU-M8A", 2},  {"CDU-X16", 3}, {"CDU-S48", 4},  {"CDU-P66", 5},
-    {"CDU-P68", 6},  {"CDU-A02", 7}, {"CDU-S88", 8},  {"CDU-Q10", 9}, {"CDU-Q12", 10}, {"CDU-BR2", 11},
-    {"CDU-Q16", 12}, {"CDU-B41", 0}, {"CDU-M18", 1},  {"CDU-S49", 4}, {"CDU-P69", 6},  {"CDU-Q11", 9},
-    {"CDU-BR3", 11}, {"CDU-X18", 3},
+    {"CDU-B40", 0},
+    {"CDU-M16", 1},
+    {"CDU-M8A", 2},
+    {"CDU-X16", 3},
+    {"CDU-S48", 4},
+    {"CDU-P66", 5},
+    {"CDU-P68", 6},
+    {"CDU-A02", 7},
+    {"CDU-S88", 8},
+    {"CDU-Q10", 9},
+    {"CDU-Q12", 10},
+    {"CDU-BR2", 11},
+    {"CDU-Q16", 12},
+    {"CDU-B41", 0},
+    {"CDU-M18", 1},
+    {"CDU-S49", 4},
+    {"CDU-P69", 6},
+    {"CDU-Q11", 9},
+    {"CDU-BR3", 11},
+    {"CDU-X18", 3},
     // Later boards kept this text but grew a second subwoofer block.
     {"CDU-Q11", 10},
 };

@@ -29,8 +29,8 @@ int frameByte(const QByteArray &frame, int offset)
 
 bool isStatusPoll(const QByteArray &f)
 {
-    return frameByte(f, Frame::Type) == FRAME_READ && frameByte(f, Frame::Group) == GROUP_SYSTEM
-        && frameByte(f, Frame::Item) == 3 && frameByte(f, Frame::Target) != TARGET_CASCADE;
+    return frameByte(f, Frame::Type) == FRAME_READ && frameByte(f, Frame::Group) == GROUP_SYSTEM &&
+           frameByte(f, Frame::Item) == 3 && frameByte(f, Frame::Target) != TARGET_CASCADE;
 }
 
 } // namespace
@@ -58,18 +58,14 @@ DataCommunication::DataCommunication(QObject *parent)
         killPlayerProcess();
     }
     m_serial->setQueueMode(&m_recvQueue);
-    connect(this, &DataCommunication::writeDSPserialData, m_serial, &SerialService::send_handle,
-            Qt::QueuedConnection);
+    connect(this, &DataCommunication::writeDSPserialData, m_serial, &SerialService::send_handle, Qt::QueuedConnection);
 
     // The scanner runs on the worker with the queue lock held: its frames
     // are queued at once, before the next pass.
     connect(m_bufData, &BufDataProce::sendSYSData, this, &DataCommunication::SendSYSID, Qt::DirectConnection);
-    connect(m_bufData, &BufDataProce::sendOutputData, this, &DataCommunication::SendOutDataID,
-            Qt::DirectConnection);
-    connect(m_bufData, &BufDataProce::sendMusicData, this, &DataCommunication::SendMusicDataID,
-            Qt::DirectConnection);
-    connect(m_bufData, &BufDataProce::sendCasSYSData, this, &DataCommunication::SendCasSYSID,
-            Qt::DirectConnection);
+    connect(m_bufData, &BufDataProce::sendOutputData, this, &DataCommunication::SendOutDataID, Qt::DirectConnection);
+    connect(m_bufData, &BufDataProce::sendMusicData, this, &DataCommunication::SendMusicDataID, Qt::DirectConnection);
+    connect(m_bufData, &BufDataProce::sendCasSYSData, this, &DataCommunication::SendCasSYSID, Qt::DirectConnection);
     connect(m_bufData, &BufDataProce::sendCasOutData, this, &DataCommunication::SendCasOutDataFun,
             Qt::DirectConnection);
 
@@ -132,8 +128,7 @@ void DataCommunication::disarmTimer(QTimer *timer)
 
 // ------------------------------------------------------------- queueing
 
-void DataCommunication::fillHeader(int type, int group, int item, int slot, int preset, int target, int unit,
-                                   int len)
+void DataCommunication::fillHeader(int type, int group, int item, int slot, int preset, int target, int unit, int len)
 {
     SendFrameData.setTags(FRAME_START_TAG);
     SendFrameData[Frame::Type] = quint8(type);
@@ -203,8 +198,7 @@ void DataCommunication::GetSendWriteData(int group, int item, int slot, int pres
     queueFrame(m_bufData->ProcessingPackets(), queued, target);
 }
 
-void DataCommunication::GetSendReadData(int group, int item, int slot, int preset, int progress, int target,
-                                        int unit)
+void DataCommunication::GetSendReadData(int group, int item, int slot, int preset, int progress, int target, int unit)
 {
     Lock lock(m_lock);
     fillHeader(FRAME_READ, group, item, slot, preset, target, unit, Image::SlotSize);
@@ -440,8 +434,9 @@ void DataCommunication::ResetSendDataFlg()
         if (!SendbufferList.isEmpty()) {
             const QByteArray head = SendbufferList.first();
             if (frameByte(head, Frame::Target) == TARGET_CASCADE) {
-                const bool versionRead = frameByte(head, Frame::Type) == FRAME_READ
-                    && frameByte(head, Frame::Group) == GROUP_SYSTEM && frameByte(head, Frame::Item) == 4;
+                const bool versionRead = frameByte(head, Frame::Type) == FRAME_READ &&
+                                         frameByte(head, Frame::Group) == GROUP_SYSTEM &&
+                                         frameByte(head, Frame::Item) == 4;
                 if (versionRead || m_casUpload.load()) {
                     emit sig_stopInitCasTimer();
                     CheckCascadeOverTimer(true);

@@ -224,19 +224,19 @@ private:
 
     mutable std::recursive_mutex m_lock; // every queue below, RecvQueue, SendFrameData
     RecvQueue m_recvQueue;
-    QList<QByteArray> SendbufferList;     // main queue; the head is on the wire
-    QList<int> ProgressBarList;           // parallel to SendbufferList
-    QList<QByteArray> SendCasBufferList;  // frames for the cascaded unit
-    QList<int> ProgressCasBarList;        // parallel to SendCasBufferList
-    QList<int> HexUpgradeList;            // upgrade tags, parallel to the main queue while upgrading
-    QString m_mcuVersion;                 // m_lock
-    QString m_casVersion;                 // m_lock
+    QList<QByteArray> SendbufferList;            // main queue; the head is on the wire
+    QList<int> ProgressBarList;                  // parallel to SendbufferList
+    QList<QByteArray> SendCasBufferList;         // frames for the cascaded unit
+    QList<int> ProgressCasBarList;               // parallel to SendCasBufferList
+    QList<int> HexUpgradeList;                   // upgrade tags, parallel to the main queue while upgrading
+    QString m_mcuVersion;                        // m_lock
+    QString m_casVersion;                        // m_lock
     QString m_bleTitle, m_bleArtist, m_bleAlbum; // m_lock
-    int m_bleTotal = -1;                  // m_lock; -1: none stored yet
+    int m_bleTotal = -1;                         // m_lock; -1: none stored yet
 
     McuReceiver m_receiver; // worker only
 
-    std::atomic<bool> m_lineFree{true};        // the head has been settled or reset
+    std::atomic<bool> m_lineFree{true}; // the head has been settled or reset
     std::atomic<bool> m_restartPending{false};
     std::atomic<bool> m_syncComplete{false};
     std::atomic<bool> m_versionAccepted{false};

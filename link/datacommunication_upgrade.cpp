@@ -16,10 +16,10 @@ namespace {
 
 constexpr int DspPartSize = 0x3FFFF;
 constexpr int SmallFileLimit = 0x40004;
-constexpr int DspChunk = 44;      // DSP bytes per block 59 after the address
-constexpr int McuChunk = 48;      // MCU bytes per block 56
-constexpr int BatchFrames = 16;   // frames queued per pass while streaming
-constexpr int StartTag = 255;     // the raw handshake
+constexpr int DspChunk = 44;    // DSP bytes per block 59 after the address
+constexpr int McuChunk = 48;    // MCU bytes per block 56
+constexpr int BatchFrames = 16; // frames queued per pass while streaming
+constexpr int StartTag = 255;   // the raw handshake
 constexpr int HandshakeWaitMs = 1000;
 
 // DSP phase steps of the upgrade state record.
@@ -42,8 +42,8 @@ bool DataCommunication::upgrade_Actions(bool quiet)
     if (m_bUpMCUFlag.get())
         return false;
     const QDir dir(UpgradePathDir);
-    const QStringList bins = dir.exists() ? dir.entryList({QStringLiteral("*.bin")}, QDir::Files, QDir::Name)
-                                          : QStringList();
+    const QStringList bins =
+        dir.exists() ? dir.entryList({QStringLiteral("*.bin")}, QDir::Files, QDir::Name) : QStringList();
     if (bins.isEmpty()) {
         if (!quiet)
             emit sig_popup(tr("未发现固件文件"));

@@ -48,25 +48,48 @@ void InitOutHLP_Data(int channel)
     int hp = 0;
     int lp = 0;
     switch (type) {
-    case 0: case 6: case 12: case 15: case 18: case 21: case 27: case 28: case 29:
+    case 0:
+    case 6:
+    case 12:
+    case 15:
+    case 18:
+    case 21:
+    case 27:
+    case 28:
+    case 29:
         hp = 80, lp = 20000;
         break;
-    case 1: case 7: case 13: case 16: case 19:
+    case 1:
+    case 7:
+    case 13:
+    case 16:
+    case 19:
         hp = 5000, lp = 20000;
         break;
-    case 2: case 8: case 25: case 26:
+    case 2:
+    case 8:
+    case 25:
+    case 26:
         hp = 600, lp = 1500;
         break;
-    case 3: case 9: case 14: case 17: case 20:
+    case 3:
+    case 9:
+    case 14:
+    case 17:
+    case 20:
         hp = 20, lp = 500;
         break;
-    case 4: case 10:
+    case 4:
+    case 10:
         hp = 500, lp = 20000;
         break;
-    case 5: case 11:
+    case 5:
+    case 11:
         hp = 20, lp = 5000;
         break;
-    case 22: case 23: case 24:
+    case 22:
+    case 23:
+    case 24:
         hp = 20, lp = 80;
         break;
     default:
@@ -147,11 +170,26 @@ int getMixSourceID(int code)
     return indexIn(MixSourceSelect, code, 4);
 }
 
-int getMixSourceID_List4(int code) { return lastIndexIfAbsent(4, code); }
-int getMixSourceID_List5(int code) { return lastIndexIfAbsent(5, code); }
-int getMixSourceID_List6(int code) { return lastIndexIfAbsent(6, code); }
-int getMixSourceID_List7(int code) { return lastIndexIfAbsent(7, code); }
-int getMixSourceID_List8(int code) { return lastIndexIfAbsent(8, code); }
+int getMixSourceID_List4(int code)
+{
+    return lastIndexIfAbsent(4, code);
+}
+int getMixSourceID_List5(int code)
+{
+    return lastIndexIfAbsent(5, code);
+}
+int getMixSourceID_List6(int code)
+{
+    return lastIndexIfAbsent(6, code);
+}
+int getMixSourceID_List7(int code)
+{
+    return lastIndexIfAbsent(7, code);
+}
+int getMixSourceID_List8(int code)
+{
+    return lastIndexIfAbsent(8, code);
+}
 
 int getMixSourceID_List9(int code)
 {
@@ -168,13 +206,17 @@ int getCascadeSourceID(int code)
     case 0:
         listNo = 1;
         break;
-    case 1: case 5: case 6: case 12:
+    case 1:
+    case 5:
+    case 6:
+    case 12:
         listNo = 2;
         break;
     case 2:
         listNo = 3;
         break;
-    case 4: case 8:
+    case 4:
+    case 8:
         listNo = 5;
         break;
     default:

@@ -17,7 +17,7 @@ constexpr int GainZero = 600;
 struct EditField {
     bool system; // system record byte, else live program image
     int offset;
-    bool wide;   // 16-bit value
+    bool wide; // 16-bit value
     int min;
     int max;
     int step;

@@ -13,24 +13,24 @@ int stepValue(int value, int min, int max, bool up, int step);
 // Plain rows: a field of the system record or of the live program image,
 // its range and step.
 enum class SoundEdit {
-    Treble,        // input slot 10 gain, 530..670 by 10
-    Bass,          // input slot 11 gain, 530..670 by 10
-    SubOn,         // output 5 slot 35 byte 6, 0/1
-    SubPhase,      // output 5 slot 35 byte 5, 0/1 (0°/180°)
-    SubLevel,      // output 5 slot 35 byte 4, 0..15
-    Balance,       // output 5 slot 35 byte 0, 0..30
-    Fader,         // output 5 slot 35 byte 1, 0..30
-    VolumeUsb,     // system byte 3, 0..60
-    VolumeBt,      // system byte 4
-    VolumeHiLevel, // system byte 5
-    VolumeAux,     // system byte 6
+    Treble,         // input slot 10 gain, 530..670 by 10
+    Bass,           // input slot 11 gain, 530..670 by 10
+    SubOn,          // output 5 slot 35 byte 6, 0/1
+    SubPhase,       // output 5 slot 35 byte 5, 0/1 (0°/180°)
+    SubLevel,       // output 5 slot 35 byte 4, 0..15
+    Balance,        // output 5 slot 35 byte 0, 0..30
+    Fader,          // output 5 slot 35 byte 1, 0..30
+    VolumeUsb,      // system byte 3, 0..60
+    VolumeBt,       // system byte 4
+    VolumeHiLevel,  // system byte 5
+    VolumeAux,      // system byte 6
     VolumeUsbAudio, // system byte 7
-    OutputVolume,  // system byte 2, 48..66
-    SpdifSwitch,   // system byte 33, 0/1
-    DimmerControl, // system byte 34, 1 auto / 0 manual
-    DimmerLevel,   // system byte 35, 0..2 (shown 1..3)
-    Blackout,      // system byte 36, 0/1
-    Switch32,      // system byte 32, 0/1
+    OutputVolume,   // system byte 2, 48..66
+    SpdifSwitch,    // system byte 33, 0/1
+    DimmerControl,  // system byte 34, 1 auto / 0 manual
+    DimmerLevel,    // system byte 35, 0..2 (shown 1..3)
+    Blackout,       // system byte 36, 0/1
+    Switch32,       // system byte 32, 0/1
 };
 bool stepSoundEdit(SoundEdit edit, bool up);
 int soundEditValue(SoundEdit edit);

@@ -35,12 +35,8 @@ struct F {
     QByteArray payload;
     QString key() const // "w 9/5/0 p0" and so on; " t10 u2" for the cascaded unit
     {
-        QString k = QStringLiteral("%1 %2/%3/%4 p%5")
-                        .arg(type == 0xA1 ? "w" : "r")
-                        .arg(group)
-                        .arg(item)
-                        .arg(slot)
-                        .arg(preset);
+        QString k =
+            QStringLiteral("%1 %2/%3/%4 p%5").arg(type == 0xA1 ? "w" : "r").arg(group).arg(item).arg(slot).arg(preset);
         if (target != 0)
             k += QStringLiteral(" t%1").arg(target);
         if (unit != 1)
@@ -275,8 +271,7 @@ void TstDataCommunication::purgeAfterTheTwentyNinthPass()
     QVERIFY(m_dc->purgeEnabled());
     // The next pass removes the polls behind the head; the head stays.
     QVERIFY(m_dc->SendUsbData());
-    QCOMPARE(keys(m_dc->queuedFrames()),
-             QStringList({"r 9/3/0 p0", "w 9/2/0 p0", "w 9/5/0 p0", "w 9/8/0 p0"}));
+    QCOMPARE(keys(m_dc->queuedFrames()), QStringList({"r 9/3/0 p0", "w 9/2/0 p0", "w 9/5/0 p0", "w 9/8/0 p0"}));
     QCOMPARE(m_dc->queuedProgress().size(), 4);
     // Under six frames nothing is purged.
     poll();
@@ -424,16 +419,16 @@ void TstDataCommunication::scannerPriorityOrder()
 
     // A burst of edits, applied while the scanner is held.
     BOOL_StopCompareData = true;
-    m_nCurProgram.setU16(Image::outputSlot(2, 32), 125);          // output 2 crossover
-    m_nCurProgram.set(Image::outputSlot(0, 36) + 5, 9);           // output 0 byte array 36
-    m_nCurProgram.set(Image::outputSlot(0, 35), 12);              // output 0 slot 35
-    m_nCurProgram.set(Image::inputSlot(0, 34) + 1, 0x5A);         // input slot 34, sent as 35
-    m_nCurProgram.setU16(Image::inputSlot(0, 3) + 2, 610);        // input band 3 gain
-    m_nCurSystem.set(35, 0);                                      // block 8
-    m_nCurSystem.set(24, 4);                                      // block 52, two bytes:
-    m_nCurSystem.set(27, 1);                                      // one per pass
-    m_nCurSystem.set(2, 50);                                      // block 2
-    m_nCurSystem.set(58, 3);                                      // player key, with its flag
+    m_nCurProgram.setU16(Image::outputSlot(2, 32), 125);   // output 2 crossover
+    m_nCurProgram.set(Image::outputSlot(0, 36) + 5, 9);    // output 0 byte array 36
+    m_nCurProgram.set(Image::outputSlot(0, 35), 12);       // output 0 slot 35
+    m_nCurProgram.set(Image::inputSlot(0, 34) + 1, 0x5A);  // input slot 34, sent as 35
+    m_nCurProgram.setU16(Image::inputSlot(0, 3) + 2, 610); // input band 3 gain
+    m_nCurSystem.set(35, 0);                               // block 8
+    m_nCurSystem.set(24, 4);                               // block 52, two bytes:
+    m_nCurSystem.set(27, 1);                               // one per pass
+    m_nCurSystem.set(2, 50);                               // block 2
+    m_nCurSystem.set(58, 3);                               // player key, with its flag
     m_nLinkTemp.playerKeyChanged = true;
     BOOL_ResetFactory = true;
     m_nCurUSBLink = 1;
@@ -455,9 +450,9 @@ void TstDataCommunication::scannerPriorityOrder()
         answerHead(FRAME_ACK);
     }
     // Slot 35 of a channel comes after its byte arrays 33, 34 and 36.
-    QCOMPARE(sent, QStringList({"w 9/96/0 p0", "w 9/120/0 p0", "w 9/2/0 p0", "w 9/52/0 p0", "w 9/52/0 p0",
-                                "w 9/8/0 p0", "w 10/16/0 p0", "w 3/0/3 p0", "w 3/0/35 p0", "w 4/0/36 p0",
-                                "w 4/0/35 p0", "w 4/2/32 p0", "r 9/3/0 p0"}));
+    QCOMPARE(sent, QStringList({"w 9/96/0 p0", "w 9/120/0 p0", "w 9/2/0 p0", "w 9/52/0 p0", "w 9/52/0 p0", "w 9/8/0 p0",
+                                "w 10/16/0 p0", "w 3/0/3 p0", "w 3/0/35 p0", "w 4/0/36 p0", "w 4/0/35 p0",
+                                "w 4/2/32 p0", "r 9/3/0 p0"}));
     // Payloads carry what was edited.
     QCOMPARE(int(quint8(frames[1].payload[2])), 3);
     QCOMPARE(int(quint8(frames[2].payload[2])), 50);
@@ -488,17 +483,21 @@ void TstDataCommunication::scannerPriorityOrder()
 void TstDataCommunication::statusAndBluetooth_data()
 {
     QTest::addColumn<int>("source");
-    QTest::addColumn<QByteArray>("tail");  // what follows the 32 status bytes
-    QTest::addColumn<bool>("follows");     // status byte 24
+    QTest::addColumn<QByteArray>("tail");   // what follows the 32 status bytes
+    QTest::addColumn<bool>("follows");      // status byte 24
     QTest::addColumn<QStringList>("infos"); // revBlePlayInfo: kind=text
     QTest::addColumn<int>("position");
-    const QByteArray full = QByteArray("\x01\x2C\x00\x0A", 4) + "\x04Song\x04" "Band\x02LP";
+    const QByteArray full = QByteArray("\x01\x2C\x00\x0A", 4) + "\x04Song\x04"
+                                                                "Band\x02LP";
     QTest::newRow("Bluetooth track") << 2 << full << true << QStringList({"3=300", "1=Song", "0=Band", "2=LP"}) << 10;
     QTest::newRow("another source: no decoding") << 5 << full << true << QStringList() << -1;
     QTest::newRow("nothing follows") << 2 << full << false << QStringList() << -1;
-    QTest::newRow("text to its first zero")
-        << 2 << QByteArray("\x00\x00\x00\x05\x05" "Ab\x00" "cd\x00\x00", 13) << true
-        << QStringList({"3=0", "1=Ab"}) << 5;
+    QTest::newRow("text to its first zero") << 2
+                                            << QByteArray("\x00\x00\x00\x05\x05"
+                                                          "Ab\x00"
+                                                          "cd\x00\x00",
+                                                          13)
+                                            << true << QStringList({"3=0", "1=Ab"}) << 5;
     QTest::newRow("lengths past the end")
         << 2 << QByteArray("\x00\x10\x00\x01\xC8Short", 10) << true << QStringList({"3=16", "1=Short"}) << 1;
     QTest::newRow("times only") << 2 << QByteArray("\x00\x07\x00\x02", 4) << true << QStringList({"3=7"}) << 2;
@@ -615,8 +614,8 @@ void TstDataCommunication::presetFrames_data()
         reads12 << QStringLiteral("r 4/%1/119 p12").arg(ch);
     }
     QTest::newRow("store 12") << "down" << 12
-                              << (QStringList{"w 9/5/0 p0=0", "w 9/0/0 p12", "w 3/0/0 p12"} + outputs12
-                                  + QStringList{"w 9/5/0 p0=1"})
+                              << (QStringList{"w 9/5/0 p0=0", "w 9/0/0 p12", "w 3/0/0 p12"} + outputs12 +
+                                  QStringList{"w 9/5/0 p0=1"})
                               << 18;
     QTest::newRow("save 11") << "save" << 11 << QStringList{"w 9/0/0 p11", "w 9/0/0 p0", "w 3/0/0 p11"} << -1;
     // Without its output back on, storing the dealer preset would leave the car silent.
@@ -625,8 +624,8 @@ void TstDataCommunication::presetFrames_data()
     QTest::newRow("recall the live input") << "up" << 0 << QStringList{"r 3/0/119 p0"} << -1;
     QTest::newRow("recall 3") << "up" << 3 << QStringList{"w 9/5/0 p0=0", "r 3/0/119 p3", "w 9/5/0 p0=1"} << -1;
     QTest::newRow("recall 12") << "up" << 12
-                               << (QStringList{"w 9/5/0 p0=0", "r 3/0/119 p12"} + reads12
-                                   + QStringList{"w 9/0/0 p0", "w 9/5/0 p0=1"})
+                               << (QStringList{"w 9/5/0 p0=0", "r 3/0/119 p12"} + reads12 +
+                                   QStringList{"w 9/0/0 p0", "w 9/5/0 p0=1"})
                                << 19;
     QTest::newRow("no preset 14") << "down" << 14 << QStringList() << -1;
 }
@@ -672,8 +671,8 @@ void TstDataCommunication::defaultUserPreset()
     QCOMPARE(keys(m_dc->queuedFrames()), QStringList{"w 3/0/5 p0"});
     QVERIFY(m_b_Data_Modify_Flag.get());
     answerHead(FRAME_ACK);
-    QTRY_COMPARE_WITH_TIMEOUT(keys(m_dc->queuedFrames()),
-                              QStringList({"w 9/0/0 p11", "w 9/0/0 p0", "w 3/0/0 p11"}), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(keys(m_dc->queuedFrames()), QStringList({"w 9/0/0 p11", "w 9/0/0 p0", "w 3/0/0 p11"}),
+                              5000);
     QVERIFY(!m_b_Data_Modify_Flag.get());
     QCOMPARE(int(m_nCurSystem.at(24)), 11);
     const QByteArray name = QTextCodec::codecForName("GBK")->fromUnicode(QStringLiteral("用户自定义"));
@@ -705,10 +704,9 @@ void TstDataCommunication::cascadeDetection_data()
                                          << QStringList({"r 9/2/0 p0 t10", "r 9/5/0 p0 t10", "r 9/24/0 p0 t10"});
     QTest::newRow("model 6") << QByteArray("CDU-P69") << 6
                              << QStringList({"r 9/2/0 p0 t10", "r 9/5/0 p0 t10", "r 9/7/0 p0 t10"}) + presets7;
-    QTest::newRow("the last matching row wins") << QByteArray("CDU-Q11 3.0") << 10
-                                                << QStringList({"r 9/2/0 p0 t10", "r 9/5/0 p0 t10",
-                                                                "r 9/9/0 p0 t10"})
-                                                       + presets7;
+    QTest::newRow("the last matching row wins")
+        << QByteArray("CDU-Q11 3.0") << 10
+        << QStringList({"r 9/2/0 p0 t10", "r 9/5/0 p0 t10", "r 9/9/0 p0 t10"}) + presets7;
     QTest::newRow("unknown unit") << QByteArray("XYZ-123 1.0") << -1 << QStringList();
     QTest::newRow("no unit") << QByteArray() << -1 << QStringList();
 }
@@ -1045,7 +1043,7 @@ void TstDataCommunication::upgradeDspFile()
     file += QByteArray(0x3FFFF, '\x5A');
     file[4] = '\x01';
     file[file.size() - 1] = '\x7E'; // the last DSP byte
-    file += '\x00';                  // files of the DSP part are longer than it
+    file += '\x00';                 // files of the DSP part are longer than it
     QFile f(UpgradePathDir + QStringLiteral("/dsp.bin"));
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(file);

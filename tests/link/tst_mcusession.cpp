@@ -336,7 +336,8 @@ void TstMcuSession::burstOfEdits()
     QCOMPARE(sentSince(from, false).size(), 6);
     int acks = 0;
     for (const QJsonObject &o : transcript().mid(from))
-        acks += o.value("dir").toString() == "out" && o.value("kind").toString() == "Q" && o.value("item").toInt() != 121;
+        acks +=
+            o.value("dir").toString() == "out" && o.value("kind").toString() == "Q" && o.value("item").toInt() != 121;
     QCOMPARE(acks, 6);
 }
 
@@ -473,17 +474,15 @@ void TstMcuSession::cascadedUnits_data()
     QTest::newRow("model 8") << "CDU-S88 1.2" << 8
                              << QStringList({"r 9/2/0 p0 t10", "r 9/5/0 p0 t10", "r 9/24/0 p0 t10"}) + presets7 << 128
                              << QByteArray("\x40\x41\x42\x43");
-    QTest::newRow("model 5: block 7 high") << "CDU-P66" << 5
-                                           << QStringList({"r 9/2/0 p0 t10", "r 9/5/0 p0 t10", "r 9/7/0 p0 t10"})
-                                                  + presets7
-                                           << 128 << QByteArray("\x40\x41\x42\x43");
+    QTest::newRow("model 5: block 7 high")
+        << "CDU-P66" << 5 << QStringList({"r 9/2/0 p0 t10", "r 9/5/0 p0 t10", "r 9/7/0 p0 t10"}) + presets7 << 128
+        << QByteArray("\x40\x41\x42\x43");
     QTest::newRow("model 3: subwoofer channels")
         << "CDU-X16" << 3
-        << QStringList({"r 9/7/0 p0 t10"}) + presets7 + QStringList({"r 4/6/119 p0 t10", "r 4/7/119 p0 t10"})
-        << 48 + 6 << QByteArray("\x16\x17");
+        << QStringList({"r 9/7/0 p0 t10"}) + presets7 + QStringList({"r 4/6/119 p0 t10", "r 4/7/119 p0 t10"}) << 48 + 6
+        << QByteArray("\x16\x17");
     QTest::newRow("model 11, bridged") << "CDU-BR2 bridged=1" << 11
-                                       << QStringList({"r 9/2/0 p0 t10", "r 9/5/0 p0 t10", "r 9/9/0 p0 t10"})
-                                              + presets7
+                                       << QStringList({"r 9/2/0 p0 t10", "r 9/5/0 p0 t10", "r 9/9/0 p0 t10"}) + presets7
                                        << 160 << QByteArray("\x60\x61");
 }
 

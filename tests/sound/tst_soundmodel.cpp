@@ -248,8 +248,8 @@ private slots:
         QFETCH(int, in);
         QFETCH(int, out);
         const int got = function == "Fix_ReadGain_Step" ? Fix_ReadGain_Step(in)
-            : function == "Get_SubgainStep"            ? Get_SubgainStep(in)
-                                                       : Get_RealSubgain(in);
+                        : function == "Get_SubgainStep" ? Get_SubgainStep(in)
+                                                        : Get_RealSubgain(in);
         QCOMPARE(got, out);
     }
 
@@ -393,8 +393,8 @@ private slots:
         const int treble = Image::inputSlot(0, 10) + 2;
         const int bass = Image::inputSlot(0, 11) + 2;
         const int sub = Image::outputSlot(5, 35);
-        QTest::newRow("treble at the top") << int(SoundEdit::Treble) << false << treble << true << 670 << true << 670
-                                           << "+7.0dB";
+        QTest::newRow("treble at the top")
+            << int(SoundEdit::Treble) << false << treble << true << 670 << true << 670 << "+7.0dB";
         QTest::newRow("treble at the bottom")
             << int(SoundEdit::Treble) << false << treble << true << 530 << false << 530 << "-7.0dB";
         QTest::newRow("treble off the grid, up")
@@ -412,8 +412,8 @@ private slots:
                                          << "-1dB";
         QTest::newRow("USB Audio volume top")
             << int(SoundEdit::VolumeUsbAudio) << true << 7 << false << 60 << true << 60 << "0dB";
-        QTest::newRow("output volume top") << int(SoundEdit::OutputVolume) << true << 2 << false << 66 << true << 66
-                                           << "+6dB";
+        QTest::newRow("output volume top")
+            << int(SoundEdit::OutputVolume) << true << 2 << false << 66 << true << 66 << "+6dB";
         QTest::newRow("output volume bottom")
             << int(SoundEdit::OutputVolume) << true << 2 << false << 48 << false << 48 << "-12dB";
         QTest::newRow("dimmer level shown from 1")
@@ -433,7 +433,8 @@ private slots:
         QFETCH(QString, text);
         auto value = [&] {
             return system ? int(m_nCurSystem.at(offset))
-                          : wide ? int(m_nCurProgram.u16(offset)) : int(m_nCurProgram.at(offset));
+                   : wide ? int(m_nCurProgram.u16(offset))
+                          : int(m_nCurProgram.at(offset));
         };
         if (system)
             m_nCurSystem.set(offset, quint8(start));
