@@ -106,6 +106,7 @@ DataCommunication::~DataCommunication()
 {
     requestInterruption();
     wait();
+    m_fence.joined();
 }
 
 void DataCommunication::onGui(std::function<void()> fn)
@@ -358,6 +359,7 @@ bool DataCommunication::headMatchesAnswer() const
 
 void DataCommunication::run()
 {
+    const RunFence::Scope ended(m_fence);
     auto stop = [this] { return isInterruptionRequested() || m_lineFree.load(); };
     while (!isInterruptionRequested()) {
         bool sent = false;

@@ -18,6 +18,7 @@
 
 #include "mcureceiver.h"
 #include "recvqueue.h"
+#include "runfence.h"
 
 #include <QByteArray>
 #include <QList>
@@ -235,6 +236,7 @@ private:
     int m_bleTotal = -1;                         // m_lock; -1: none stored yet
 
     McuReceiver m_receiver; // worker only
+    RunFence m_fence;       // run() ended, for the destructor
 
     std::atomic<bool> m_lineFree{true}; // the head has been settled or reset
     std::atomic<bool> m_restartPending{false};

@@ -5,6 +5,7 @@
 // information and cascaded units, all read from the simulator's transcript.
 
 #include "bufdataproce.h"
+#include "crossthreadspy.h"
 #include "datacommunication.h"
 #include "framedefs.h"
 #include "globals.h"
@@ -17,7 +18,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTextCodec>
 #include <QtTest>
@@ -184,7 +184,7 @@ QStringList TstMcuSession::sentSince(int from, bool withPolls) const
 
 void TstMcuSession::start(bool waitForSync)
 {
-    QSignalSpy over(m_dc.get(), &DataCommunication::reDataOver);
+    CrossThreadSpy over(m_dc.get(), &DataCommunication::reDataOver);
     QVERIFY(m_dc->Read_MCU_Version());
     m_dc->runStart();
     if (waitForSync)
@@ -194,7 +194,7 @@ void TstMcuSession::start(bool waitForSync)
 void TstMcuSession::startupTranscript()
 {
     const int from = mark();
-    QSignalSpy sys(m_dc.get(), &DataCommunication::readSysDataOver);
+    CrossThreadSpy sys(m_dc.get(), &DataCommunication::readSysDataOver);
     start();
     QCOMPARE(sys.count(), 1);
     QTRY_VERIFY_WITH_TIMEOUT(framesSince(from).size() > 36, 10000);
@@ -239,8 +239,8 @@ void TstMcuSession::version()
     QFETCH(bool, accepted);
     control(QStringLiteral("version ") + version);
     const int from = mark();
-    QSignalSpy error(m_dc.get(), &DataCommunication::sig_versionError);
-    QSignalSpy over(m_dc.get(), &DataCommunication::reDataOver);
+    CrossThreadSpy error(m_dc.get(), &DataCommunication::sig_versionError);
+    CrossThreadSpy over(m_dc.get(), &DataCommunication::reDataOver);
     start(false);
     if (accepted) {
         QTRY_COMPARE_WITH_TIMEOUT(over.count(), 1, 15000);
@@ -388,7 +388,7 @@ void TstMcuSession::presetsDownAndUp()
         p12->set(i, pattern(i));
     p12->fill(0, 0, 16);
     p12->write(0, QByteArray("Mine"));
-    QSignalSpy bar(m_dc.get(), &DataCommunication::showProcessBar);
+    CrossThreadSpy bar(m_dc.get(), &DataCommunication::showProcessBar);
     const int from = mark();
     m_dc->DownMCUPreset(12);
     QCOMPARE(bar.count(), 1);
@@ -442,12 +442,12 @@ void TstMcuSession::bluetoothInformation()
 {
     control(QStringLiteral("source 2"));
     control(QStringLiteral("bt title=Song artist=Band album=LP total=300 pos=10"));
-    QSignalSpy info(m_dc.get(), &DataCommunication::revBlePlayInfo);
-    QSignalSpy pos(m_dc.get(), &DataCommunication::positionChanged);
+    CrossThreadSpy info(m_dc.get(), &DataCommunication::revBlePlayInfo);
+    CrossThreadSpy pos(m_dc.get(), &DataCommunication::positionChanged);
     start();
     QTRY_VERIFY_WITH_TIMEOUT(info.count() >= 4, 5000);
     QStringList got;
-    for (const QList<QVariant> &a : info)
+    for (const QList<QVariant> &a : info.calls())
         got << QStringLiteral("%1=%2").arg(a[0].toInt()).arg(a[1].toString());
     QCOMPARE(got.mid(0, 4), QStringList({"3=300", "1=Song", "0=Band", "2=LP"}));
     QVERIFY(!pos.isEmpty());
@@ -495,7 +495,7 @@ void TstMcuSession::cascadedUnits()
     QFETCH(QByteArray, bytes);
     control(QStringLiteral("cascade attach ") + attach);
     start();
-    QSignalSpy lamp(m_dc.get(), &DataCommunication::sig_caslamp);
+    CrossThreadSpy lamp(m_dc.get(), &DataCommunication::sig_caslamp);
     const int from = mark();
     m_dc->Check_Cascade_Model();
     QTRY_COMPARE_WITH_TIMEOUT(m_nCasModel.get(), model, 5000);
@@ -519,7 +519,7 @@ void TstMcuSession::cascadedUnits()
         QTRY_VERIFY_WITH_TIMEOUT(sentSince(from).contains("r 9/4/0 p0 t10 u2"), 6000);
     }
     // Unplugged: the next poll is refused and the cascade closes.
-    QSignalSpy closed(m_dc.get(), &DataCommunication::updateCascade);
+    CrossThreadSpy closed(m_dc.get(), &DataCommunication::updateCascade);
     control(QStringLiteral("cascade detach"));
     QTRY_VERIFY_WITH_TIMEOUT(closed.count() >= 1 && closed.last().first().toBool(), 6000);
     QCOMPARE(m_nCasModel.get(), -1);
@@ -529,8 +529,8 @@ void TstMcuSession::cascadedUnits()
 void TstMcuSession::noCascadedUnit()
 {
     start();
-    QSignalSpy closed(m_dc.get(), &DataCommunication::updateCascade);
-    QSignalSpy unsupported(m_dc.get(), &DataCommunication::sig_Notsupport);
+    CrossThreadSpy closed(m_dc.get(), &DataCommunication::updateCascade);
+    CrossThreadSpy unsupported(m_dc.get(), &DataCommunication::sig_Notsupport);
     m_dc->Check_Cascade_Model();
     QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 5000);
     QVERIFY(closed.first().first().toBool());
