@@ -363,3 +363,153 @@ bool stepMixSource(bool up)
     m_nCurSystem.set(45, quint8(code == 255 ? 1 : code));
     return true;
 }
+
+// ------------------------------------------------------------- cascaded unit
+
+namespace {
+
+// Source list number and entries of a model's input or mixer source.
+struct SourceList {
+    int list;
+    int entries;
+};
+
+SourceList inputList(int model)
+{
+    switch (model) {
+    case 0:
+        return {1, 4};
+    case 1:
+        return {2, 3};
+    case 2:
+    case 10:
+        return {3, 2};
+    case 3:
+        return {4, 5};
+    case 4:
+    case 8:
+        return {5, 4};
+    case 5:
+    case 6:
+    case 12:
+        return {6, 3};
+    case 9:
+        return {7, 5};
+    case 11:
+        return {8, 6};
+    default:
+        return {0, 0};
+    }
+}
+
+SourceList mixerList(int model)
+{
+    switch (model) {
+    case 3:
+        return {4, 6};
+    case 4:
+    case 8:
+        return {5, 5};
+    case 5:
+    case 6:
+    case 12:
+        return {6, 4};
+    case 9:
+        return {7, 6};
+    case 10:
+        return {9, 3};
+    case 11:
+        return {8, 7};
+    default:
+        return {0, 0};
+    }
+}
+
+bool stepSourceByte(int byte, SourceList l, bool up)
+{
+    if (l.entries == 0)
+        return false;
+    const QVector<int> &codes = cascadeSourceList(l.list);
+    int i = codes.indexOf(m_nCasSystem.at(byte));
+    if (i < 0 || i >= l.entries)
+        i = 0;
+    const int code = codes[stepValue(i, 0, l.entries - 1, up, 1)];
+    if (code == m_nCasSystem.at(byte))
+        return false;
+    m_nCasSystem.set(byte, quint8(code));
+    return true;
+}
+
+bool tableGainModel(int model)
+{
+    return model == 1 || model == 2;
+}
+
+} // namespace
+
+bool stepCascadeGain(bool up)
+{
+    const int model = m_nCasModel.get();
+    const int was = m_nCasSystem.u16(8);
+    int now = was;
+    if (tableGainModel(model)) {
+        const int i = stepValue(Fix_ReadGain_Step(was), 0, CascadeGainSteps.size() - 1, up, 1);
+        now = CascadeGainSteps[i] + 60;
+    } else {
+        now = stepValue(was, 0, model == 0 ? 60 : 35, up, 1);
+    }
+    if (now == was)
+        return false;
+    m_nCasSystem.setU16(8, quint16(now));
+    return true;
+}
+
+QString cascadeGainText()
+{
+    const int v = m_nCasSystem.u16(8);
+    if (tableGainModel(m_nCasModel.get()))
+        return decibels((v - 60) * 10, 0);
+    return QString::number(v);
+}
+
+bool stepCascadeSource(bool up)
+{
+    return stepSourceByte(0, inputList(m_nCasModel.get()), up);
+}
+
+bool stepCascadeMixer(bool up)
+{
+    return stepSourceByte(1, mixerList(m_nCasModel.get()), up);
+}
+
+int cascadeSubLevelStep(quint16 subChannels)
+{
+    if (m_nCasModel.get() == 3) {
+        for (int ch = 0; ch < Image::OutputChannels; ++ch) {
+            if (subChannels & (1u << ch))
+                return Get_SubgainStep(CasStructData.u16(Image::outputSlot(ch, 31) + 2));
+        }
+        return 0;
+    }
+    return qBound(0, m_nCasSystem.u16(164) / 40, 15);
+}
+
+bool stepCascadeSubLevel(bool up, quint16 subChannels)
+{
+    const int model = m_nCasModel.get();
+    if (model != 3 && !Is_Sub_Model())
+        return false;
+    const int was = cascadeSubLevelStep(subChannels);
+    const int now = stepValue(was, 0, 15, up, 1);
+    if (now == was)
+        return false;
+    if (model == 3) {
+        for (int ch = 0; ch < Image::OutputChannels; ++ch) {
+            if (subChannels & (1u << ch))
+                CasStructData.setU16(Image::outputSlot(ch, 31) + 2, quint16(Get_RealSubgain(now)));
+        }
+    } else {
+        m_nCasSystem.setU16(164, quint16(now * 40));
+    }
+    return true;
+}

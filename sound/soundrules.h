@@ -75,3 +75,19 @@ extern int Cur_Delay_Step; // samples per step
 // through entries 1..5 of its list (never the player's own USB).
 bool stepMainAtten(bool up);
 bool stepMixSource(bool up);
+
+// The cascaded unit's rows, by the current cascade model.
+// Main gain (record bytes 8..9): model 0 0..60 by 1; models 1 and 2 the
+// gain step table (stored as dB + 60); other models 0..35 by 1.
+bool stepCascadeGain(bool up);
+QString cascadeGainText(); // dB for models 1 and 2, else the value
+// Input and mixer source (record bytes 0 and 1) through the model's list;
+// false when the model has none.
+bool stepCascadeSource(bool up);
+bool stepCascadeMixer(bool up);
+// Subwoofer level 0..15: on models with a subwoofer block the value at
+// record bytes 164..165 is step x 40; on model 3 the level of each
+// subwoofer output channel in `subChannels` (bit per channel) maps
+// through Get_RealSubgain.
+bool stepCascadeSubLevel(bool up, quint16 subChannels = 0);
+int cascadeSubLevelStep(quint16 subChannels = 0);

@@ -618,6 +618,73 @@ private slots:
         QCOMPARE(int(m_nCurSystem.at(13)), 20);
     }
 
+    void cascadeRows_data()
+    {
+        QTest::addColumn<int>("model");
+        QTest::addColumn<QString>("row"); // gain, source, mixer, sub
+        QTest::addColumn<int>("start");
+        QTest::addColumn<bool>("up");
+        QTest::addColumn<int>("after");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("model 0 gain at 60") << 0 << "gain" << 60 << true << 60 << "60";
+        QTest::newRow("model 0 gain down") << 0 << "gain" << 60 << false << 59 << "59";
+        QTest::newRow("model 1 gain: -46 dB up to -41 dB") << 1 << "gain" << 14 << true << 19 << "-41dB";
+        QTest::newRow("model 2 gain off the table, down") << 2 << "gain" << 15 << false << 14 << "-46dB";
+        QTest::newRow("model 1 gain at +8 dB") << 1 << "gain" << 68 << true << 68 << "+8dB";
+        QTest::newRow("model 4 gain at 35") << 4 << "gain" << 35 << true << 35 << "35";
+        QTest::newRow("model 0 source, optical up") << 0 << "source" << 0 << true << 2 << "";
+        QTest::newRow("model 4 source: off is not an input") << 4 << "source" << 3 << true << 3 << "";
+        QTest::newRow("model 11 source down") << 11 << "source" << 6 << false << 3 << "";
+        QTest::newRow("model 7 has no source list") << 7 << "source" << 1 << true << 1 << "";
+        QTest::newRow("model 10 mixer up to off") << 10 << "mixer" << 2 << true << 255 << "";
+        QTest::newRow("model 3 mixer down") << 3 << "mixer" << 255 << false << 4 << "";
+        QTest::newRow("model 8 sub level up") << 8 << "sub" << 480 << true << 520 << "";
+        QTest::newRow("model 9 sub level at 15") << 9 << "sub" << 600 << true << 600 << "";
+        QTest::newRow("model 3 sub level up") << 3 << "sub" << 620 << true << 640 << "";
+        QTest::newRow("model 0 has no sub level") << 0 << "sub" << 480 << true << 480 << "";
+    }
+    void cascadeRows()
+    {
+        QFETCH(int, model);
+        QFETCH(QString, row);
+        QFETCH(int, start);
+        QFETCH(bool, up);
+        QFETCH(int, after);
+        QFETCH(QString, text);
+        m_nCasModel = model;
+        const quint16 subs = (1 << 6) | (1 << 9);
+        auto value = [&]() -> int {
+            if (row == "gain")
+                return m_nCasSystem.u16(8);
+            if (row == "source")
+                return m_nCasSystem.at(0);
+            if (row == "mixer")
+                return m_nCasSystem.at(1);
+            return model == 3 ? CasStructData.u16(Image::outputSlot(9, 31) + 2) : m_nCasSystem.u16(164);
+        };
+        if (row == "gain")
+            m_nCasSystem.setU16(8, quint16(start));
+        else if (row == "source")
+            m_nCasSystem.set(0, quint8(start));
+        else if (row == "mixer")
+            m_nCasSystem.set(1, quint8(start));
+        else if (model == 3)
+            for (int ch : {6, 9})
+                CasStructData.setU16(Image::outputSlot(ch, 31) + 2, quint16(start));
+        else
+            m_nCasSystem.setU16(164, quint16(start));
+        const bool changed = row == "gain"     ? stepCascadeGain(up)
+                             : row == "source" ? stepCascadeSource(up)
+                             : row == "mixer"  ? stepCascadeMixer(up)
+                                               : stepCascadeSubLevel(up, subs);
+        QCOMPARE(changed, after != start);
+        QCOMPARE(value(), after);
+        if (row == "gain")
+            QCOMPARE(cascadeGainText(), text);
+        if (row == "sub" && model == 3)
+            QCOMPARE(int(CasStructData.u16(Image::outputSlot(6, 31) + 2)), after);
+    }
+
     void textCut_data()
     {
         QTest::addColumn<QString>("text");
