@@ -361,7 +361,8 @@ void TstMcuSession::refusals()
 void TstMcuSession::silenceAndTheReplyWatchdog()
 {
     start();
-    m_dc->setSendMuiscInfo(false); // only polls from here on
+    m_dc->setSendMuiscInfo(false); // polls from here on (a packet may still be on its way)
+    m_dc->bufData()->setMusicInfoFlag(false);
     const QString log = QStringLiteral("run/media/mmcblk1p3/log_730.txt");
     const QString line = QStringLiteral("定时器判断发送数据端口未复位则做复位");
     const int logged = m_sb->readFile(log).count(line);
@@ -369,13 +370,15 @@ void TstMcuSession::silenceAndTheReplyWatchdog()
     const int from = mark();
     QTRY_COMPARE_WITH_TIMEOUT(m_dc->failureCount(), 2, 10000);
     QTRY_VERIFY_WITH_TIMEOUT(sentSince(from).size() >= 4, 5000);
-    // The unanswered poll was sent again until answered; polling goes on.
+    // The unanswered frame was sent again until answered; polling goes on.
     const QList<QJsonObject> all = transcript().mid(from);
     int unanswered = 0;
     for (const QJsonObject &o : all)
         unanswered += o.value("event").toString() == "no answer";
     QCOMPARE(unanswered, 2);
-    QCOMPARE(sentSince(from).mid(0, 3), QStringList({"r 9/3/0 p0", "r 9/3/0 p0", "r 9/3/0 p0"}));
+    const QStringList sent = sentSince(from);
+    QCOMPARE(sent.mid(0, 3), QStringList({sent[0], sent[0], sent[0]}));
+    QCOMPARE(sent.mid(3).count(QStringLiteral("r 9/3/0 p0")), sent.size() - 3);
     QCOMPARE(m_sb->readFile(log).count(line), logged + 2);
 }
 
