@@ -34,42 +34,34 @@ GpioCtrl::~GpioCtrl()
     }
 }
 
+// Writes the line number to sysfs "export" or "unexport" and prints the
+// outcome as "GPIO_N <what> success|failed".
+bool GpioCtrl::writeLineNumber(const char *what)
+{
+    m_fd = ::open(QFile::encodeName(Platform::gpioRoot()) + '/' + what, O_WRONLY);
+    bool ok = m_fd >= 0;
+    if (ok) {
+        char buf[16];
+        m_len = std::snprintf(buf, sizeof buf, "%d", m_line);
+        ok = ::write(m_fd, buf, m_len) == m_len;
+        ::close(m_fd);
+    }
+    std::printf("GPIO_%d %s %s\n", m_line, what, ok ? "success" : "failed");
+    return ok;
+}
+
 bool GpioCtrl::set_export()
 {
-    m_fd = ::open(QFile::encodeName(Platform::gpioRoot()) + "/export", O_WRONLY);
-    if (m_fd < 0) {
-        std::printf("GPIO_%d export failed\n", m_line);
+    if (!writeLineNumber("export"))
         return false;
-    }
-    char buf[16];
-    m_len = std::snprintf(buf, sizeof buf, "%d", m_line);
-    const bool ok = ::write(m_fd, buf, m_len) == m_len;
-    ::close(m_fd);
-    if (!ok) {
-        std::printf("GPIO_%d export failed\n", m_line);
-        return false;
-    }
-    std::printf("GPIO_%d export success\n", m_line);
     m_is_export = true;
     return true;
 }
 
 bool GpioCtrl::set_unexport()
 {
-    m_fd = ::open(QFile::encodeName(Platform::gpioRoot()) + "/unexport", O_WRONLY);
-    if (m_fd < 0) {
-        std::printf("GPIO_%d unexport failed\n", m_line);
+    if (!writeLineNumber("unexport"))
         return false;
-    }
-    char buf[16];
-    m_len = std::snprintf(buf, sizeof buf, "%d", m_line);
-    const bool ok = ::write(m_fd, buf, m_len) == m_len;
-    ::close(m_fd);
-    if (!ok) {
-        std::printf("GPIO_%d unexport failed\n", m_line);
-        return false;
-    }
-    std::printf("GPIO_%d unexport success\n", m_line);
     m_unexported = true;
     m_is_export = false;
     m_is_diret = false;

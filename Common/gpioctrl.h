@@ -20,6 +20,8 @@ public:
     bool isExported() const { return m_is_export; }
 
 private:
+    bool writeLineNumber(const char *what);
+
     unsigned int m_line;
     int m_fd = -1;
     int m_len = 0;
