@@ -74,6 +74,9 @@ bool TestSandbox::createLibrary() const
 void TestSandbox::enter() const
 {
     Platform::setSandbox(m_dir);
+    // Shell commands of this process (killall, reboot, mount) must find the
+    // sandbox's stubs, never the machine's own tools.
+    Platform::applyEnvironment();
     InitPaths();
 }
 
