@@ -23,8 +23,7 @@ QByteArray sysfsPath(const char *fmt, unsigned int line)
 
 GpioCtrl::GpioCtrl(unsigned int line)
     : m_line(line)
-{
-}
+{}
 
 GpioCtrl::~GpioCtrl()
 {

@@ -59,8 +59,14 @@ Config current()
 
 namespace Platform {
 
-QString sandboxDir() { return current().dir; }
-bool inSandbox() { return !current().dir.isEmpty(); }
+QString sandboxDir()
+{
+    return current().dir;
+}
+bool inSandbox()
+{
+    return !current().dir.isEmpty();
+}
 
 void reload()
 {
@@ -94,19 +100,58 @@ QString boardPath(const QString &resolvedPath)
     return resolvedPath;
 }
 
-QString mediaPrefix() { return resolve(QStringLiteral("/run/media/")); }
-QString writablePartition() { return resolve(QStringLiteral("/run/media/mmcblk1p3/")); }
-QString gpioRoot() { return resolve(QStringLiteral("/sys/class/gpio")); }
-QString udevScriptsDir() { return resolve(QStringLiteral("/etc/udev/scripts/")); }
-QString udevRulesDir() { return resolve(QStringLiteral("/etc/udev/rules.d/")); }
-QString fstabPath() { return resolve(QStringLiteral("/etc/fstab")); }
-QString homeRoot() { return resolve(QStringLiteral("/home/root/")); }
-QString fontsDir() { return resolve(QStringLiteral("/usr/share/fonts/ttf/")); }
-QString mcuPort() { return resolve(QStringLiteral("/dev/ttyS4")); }
-QString keyPort() { return resolve(QStringLiteral("/dev/ttyS5")); }
-QString pcmDevice() { return current().pcmDevice; }
-QString dsdDevice() { return current().dsdDevice; }
-int shmKey() { return current().shmKey; }
+QString mediaPrefix()
+{
+    return resolve(QStringLiteral("/run/media/"));
+}
+QString writablePartition()
+{
+    return resolve(QStringLiteral("/run/media/mmcblk1p3/"));
+}
+QString gpioRoot()
+{
+    return resolve(QStringLiteral("/sys/class/gpio"));
+}
+QString udevScriptsDir()
+{
+    return resolve(QStringLiteral("/etc/udev/scripts/"));
+}
+QString udevRulesDir()
+{
+    return resolve(QStringLiteral("/etc/udev/rules.d/"));
+}
+QString fstabPath()
+{
+    return resolve(QStringLiteral("/etc/fstab"));
+}
+QString homeRoot()
+{
+    return resolve(QStringLiteral("/home/root/"));
+}
+QString fontsDir()
+{
+    return resolve(QStringLiteral("/usr/share/fonts/ttf/"));
+}
+QString mcuPort()
+{
+    return resolve(QStringLiteral("/dev/ttyS4"));
+}
+QString keyPort()
+{
+    return resolve(QStringLiteral("/dev/ttyS5"));
+}
+QString pcmDevice()
+{
+    return current().pcmDevice;
+}
+QString dsdDevice()
+{
+    return current().dsdDevice;
+}
+int shmKey()
+{
+    return current().shmKey;
+}
 
 QString volumeLabel(const QString &mountPoint, const QString &qtLabel)
 {

@@ -19,7 +19,9 @@ public:
     class Scope
     {
     public:
-        explicit Scope(RunFence &fence) : m_fence(fence) {}
+        explicit Scope(RunFence &fence)
+            : m_fence(fence)
+        {}
         ~Scope() { m_fence.m_runs.fetch_add(1, std::memory_order_release); }
         Scope(const Scope &) = delete;
         Scope &operator=(const Scope &) = delete;

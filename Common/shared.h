@@ -18,10 +18,22 @@ template <typename T>
 class Shared<T, true>
 {
 public:
-    Shared(T v = T()) : m_v(v) {}
-    Shared(const Shared &o) : m_v(o.get()) {}
-    Shared &operator=(const Shared &o) { set(o.get()); return *this; }
-    Shared &operator=(T v) { set(v); return *this; }
+    Shared(T v = T())
+        : m_v(v)
+    {}
+    Shared(const Shared &o)
+        : m_v(o.get())
+    {}
+    Shared &operator=(const Shared &o)
+    {
+        set(o.get());
+        return *this;
+    }
+    Shared &operator=(T v)
+    {
+        set(v);
+        return *this;
+    }
 
     T get() const { return m_v.load(std::memory_order_relaxed); }
     void set(T v) { m_v.store(v, std::memory_order_relaxed); }
@@ -29,9 +41,15 @@ public:
 
     // Read-modify-write helpers for counters; atomic as a whole.
     template <typename U = T, typename = std::enable_if_t<std::is_integral_v<U> && !std::is_same_v<U, bool>>>
-    T operator+=(T d) { return m_v.fetch_add(d, std::memory_order_relaxed) + d; }
+    T operator+=(T d)
+    {
+        return m_v.fetch_add(d, std::memory_order_relaxed) + d;
+    }
     template <typename U = T, typename = std::enable_if_t<std::is_integral_v<U> && !std::is_same_v<U, bool>>>
-    T operator-=(T d) { return m_v.fetch_sub(d, std::memory_order_relaxed) - d; }
+    T operator-=(T d)
+    {
+        return m_v.fetch_sub(d, std::memory_order_relaxed) - d;
+    }
     T exchange(T v) { return m_v.exchange(v, std::memory_order_relaxed); }
 
 private:
@@ -42,15 +60,23 @@ template <typename T>
 class Shared<T, false>
 {
 public:
-    Shared(const T &v = T()) : m_v(v) {}
-    Shared(const Shared &o) : m_v(o.get()) {}
+    Shared(const T &v = T())
+        : m_v(v)
+    {}
+    Shared(const Shared &o)
+        : m_v(o.get())
+    {}
     Shared &operator=(const Shared &o)
     {
         if (this != &o)
             set(o.get());
         return *this;
     }
-    Shared &operator=(const T &v) { set(v); return *this; }
+    Shared &operator=(const T &v)
+    {
+        set(v);
+        return *this;
+    }
 
     T get() const
     {

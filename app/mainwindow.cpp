@@ -5,10 +5,10 @@
 #include "checkdiskclass.h"
 #include "database.h"
 #include "dsddecoder.h"
-#include "gpioctrl.h"
-#include "wireserialthread.h"
 #include "globals.h"
+#include "gpioctrl.h"
 #include "soundfunctions.h"
+#include "wireserialthread.h"
 
 #include <QDebug>
 #include <QSettings>

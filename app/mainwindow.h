@@ -43,15 +43,15 @@ private:
     void mediaPlayerInit();
     void timerInit();
 
-    QSettings *m_settings = nullptr;   // ReadWrite_Path + "setting.ini"
+    QSettings *m_settings = nullptr; // ReadWrite_Path + "setting.ini"
     DataBase *m_database = nullptr;
     CheckDiskClass *m_checkDisk = nullptr; // volumes, scans, the library's view of them
     WireSerialThread *m_wireThread = nullptr;
     DataCommunication *m_dataComm = nullptr; // MCU protocol
-    GpioCtrl *m_muteGpio = nullptr;    // GPIO 12
-    GpioCtrl *m_pathGpio = nullptr;    // GPIO 13, DSD/PCM path
-    GpioCtrl *m_clockGpio = nullptr;   // GPIO 5, clock family
-    GpioCtrl *m_powerGpio = nullptr;   // GPIO 14
+    GpioCtrl *m_muteGpio = nullptr;          // GPIO 12
+    GpioCtrl *m_pathGpio = nullptr;          // GPIO 13, DSD/PCM path
+    GpioCtrl *m_clockGpio = nullptr;         // GPIO 5, clock family
+    GpioCtrl *m_powerGpio = nullptr;         // GPIO 14
     DsdDecoder *m_dsdDecoder = nullptr;
     AudioDecoder *m_audioDecoder = nullptr;
     AudioPlayer *m_audioPlayer = nullptr;

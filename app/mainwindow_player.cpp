@@ -16,8 +16,7 @@ void MainWindow::mediaPlayerInit()
     if (!m_MediaBuffer.pcmBuffer.load())
         m_MediaBuffer.pcmBuffer = new BytequeueBuffer(5302880);
 
-    connect(m_audioDecoder, &AudioDecoder::startPlay, this, &MainWindow::Slot_Start_PlayerThread,
-            Qt::QueuedConnection);
+    connect(m_audioDecoder, &AudioDecoder::startPlay, this, &MainWindow::Slot_Start_PlayerThread, Qt::QueuedConnection);
     connect(m_dsdDecoder, &DsdDecoder::startPlay, this, &MainWindow::Slot_Start_PlayerThread, Qt::QueuedConnection);
 }
 

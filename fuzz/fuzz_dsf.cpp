@@ -1,6 +1,6 @@
 // libFuzzer target: the DSF reader, from open to the last frame.
-#include "fuzzfile.h"
 #include "fuzz_readers.h"
+#include "fuzzfile.h"
 #include "sacd_dsf.h"
 #include "sacd_media.h"
 

@@ -2,8 +2,8 @@
 // master TOC (sector 510) on: byte 0 chooses the sector size (bit 0 set:
 // 2064-byte sectors, each input sector of 2048 bytes wrapped in a 12-byte
 // header and a 4-byte trailer); the sectors before 510 are a hole.
-#include "fuzzfile.h"
 #include "fuzz_readers.h"
+#include "fuzzfile.h"
 #include "sacd_disc.h"
 #include "sacd_media.h"
 

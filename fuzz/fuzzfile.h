@@ -12,7 +12,9 @@
 class FuzzFile
 {
 public:
-    FuzzFile() : m_fd(memfd_create("vdx-fuzz", 0)) {}
+    FuzzFile()
+        : m_fd(memfd_create("vdx-fuzz", 0))
+    {}
     ~FuzzFile()
     {
         if (m_fd >= 0)
@@ -40,10 +42,7 @@ public:
         return end >= 0 && pwrite(m_fd, data, size, end) == ssize_t(size);
     }
 
-    std::string path(const char *suffix = "") const
-    {
-        return "/proc/self/fd/" + std::to_string(m_fd) + suffix;
-    }
+    std::string path(const char *suffix = "") const { return "/proc/self/fd/" + std::to_string(m_fd) + suffix; }
 
 private:
     int m_fd;

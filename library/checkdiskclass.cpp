@@ -54,14 +54,16 @@ CheckDiskClass::CheckDiskClass(QObject *parent)
     connect(m_listMount, &ListMount::sig_path_added, this, &CheckDiskClass::storage_mounted, q);
     connect(m_listMount, &ListMount::sig_path_removed, this, &CheckDiskClass::storage_unmounted, q);
     connect(m_listMount, &ListMount::sig_path_join, this, &CheckDiskClass::Slot_JoinDisk_InitDBMuiscList, q);
-    connect(m_listMount, &ListMount::sig_initmusiclist, this, [this] { Slot_InitMusicListCheck(false); }, q);
+    connect(
+        m_listMount, &ListMount::sig_initmusiclist, this, [this] { Slot_InitMusicListCheck(false); }, q);
     connect(m_listMount, &ListMount::sig_checkDisk, this, &CheckDiskClass::Check_StorageDisk_Exist, q);
     connect(m_listMount, &ListMount::sig_MediaPathChanged, this, &CheckDiskClass::Slot_MediaPathChanged, q);
     connect(m_listMount, &ListMount::sig_MacNotSupport, this, &CheckDiskClass::sig_MacNotSupport, q);
     connect(m_listMount, &ListMount::sig_readingUSB, this, &CheckDiskClass::sig_readingUSB, q);
     connect(m_listMount, &ListMount::sig_limited, this, &CheckDiskClass::usblimited, q);
     // Queued: the timer lives in this thread.
-    connect(m_listMount, &ListMount::sig_RereadMuiscList, this, [this] { m_rereadTimer->start(2000); }, q);
+    connect(
+        m_listMount, &ListMount::sig_RereadMuiscList, this, [this] { m_rereadTimer->start(2000); }, q);
     m_listMount->start();
 }
 
@@ -90,9 +92,15 @@ void CheckDiskClass::setDataBase(DataBase *db)
     m_listMount->setDataBase(db);
 }
 
-bool CheckDiskClass::IS_Scanning() const { return m_scanner && m_scanner->isScanning(); }
+bool CheckDiskClass::IS_Scanning() const
+{
+    return m_scanner && m_scanner->isScanning();
+}
 
-bool CheckDiskClass::isInitListBuilding() const { return m_initScanner && m_initScanner->isScanning(); }
+bool CheckDiskClass::isInitListBuilding() const
+{
+    return m_initScanner && m_initScanner->isScanning();
+}
 
 void CheckDiskClass::stopMusicScanner()
 {
@@ -116,9 +124,15 @@ void CheckDiskClass::SetStopAppendMusicList(bool stop)
         m_scanner->setStopAppendMusicList(stop, true);
 }
 
-void CheckDiskClass::setDelayPlayMusicTimer() { m_playDelayTimer->start(6000); }
+void CheckDiskClass::setDelayPlayMusicTimer()
+{
+    m_playDelayTimer->start(6000);
+}
 
-void CheckDiskClass::setStopPlayMusicTimer() { m_playDelayTimer->stop(); }
+void CheckDiskClass::setStopPlayMusicTimer()
+{
+    m_playDelayTimer->stop();
+}
 
 void CheckDiskClass::setStopInitMuiscList()
 {
@@ -219,13 +233,16 @@ void CheckDiskClass::startQueuedScan()
     m_scanner->setScanPath(disk, false, 0, nullptr);
 }
 
-void CheckDiskClass::DelayToSetScanPath() { QTimer::singleShot(3500, this, &CheckDiskClass::startQueuedScan); }
+void CheckDiskClass::DelayToSetScanPath()
+{
+    QTimer::singleShot(3500, this, &CheckDiskClass::startQueuedScan);
+}
 
 void CheckDiskClass::Clear_ScanList(const QString &path)
 {
-    m_scanQueue.erase(std::remove_if(m_scanQueue.begin(), m_scanQueue.end(),
-                                     [&](const DiskInfo &d) { return d.diskPath == path; }),
-                      m_scanQueue.end());
+    m_scanQueue.erase(
+        std::remove_if(m_scanQueue.begin(), m_scanQueue.end(), [&](const DiskInfo &d) { return d.diskPath == path; }),
+        m_scanQueue.end());
 }
 
 void CheckDiskClass::Slot_ScanDiskOver(bool unfinished, const QString &path)

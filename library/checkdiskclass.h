@@ -124,8 +124,8 @@ private:
     QTimer *m_searchDirTimer = nullptr;
     QTimer *m_initRetryTimer = nullptr;
     int m_searchDirTries = 0;
-    DiskInfo m_oldMedia;            // the mount point last replaced
-    QString m_lastCheckedSong;      // Check_CurSong_DiskExist
+    DiskInfo m_oldMedia;       // the mount point last replaced
+    QString m_lastCheckedSong; // Check_CurSong_DiskExist
     std::function<int()> m_source;
     std::function<bool()> m_upgrading;
     std::function<bool()> m_playerReady;

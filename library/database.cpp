@@ -35,8 +35,14 @@ QByteArray sqlf(const char *fmt, ...)
     return out;
 }
 
-QByteArray utf8(const QString &s) { return s.toUtf8(); }
-QByteArray latin1(const QString &s) { return s.toLatin1(); }
+QByteArray utf8(const QString &s)
+{
+    return s.toUtf8();
+}
+QByteArray latin1(const QString &s)
+{
+    return s.toLatin1();
+}
 
 // One prepared statement, finalized when it goes out of scope.
 class Statement
@@ -127,7 +133,8 @@ QString keyClause(int type, const QString &key, int diskID)
     if (type == 2)
         return QStringLiteral(" where album = '") + sqliteEscape(key) + QStringLiteral("' and diskID = ") + id;
     if (type == 4)
-        return QStringLiteral(" where fileExt = '") + sqliteEscape(key.toLower()) + QStringLiteral("' and diskID = ") + id;
+        return QStringLiteral(" where fileExt = '") + sqliteEscape(key.toLower()) + QStringLiteral("' and diskID = ")
+               + id;
     return QStringLiteral(" where author = '") + sqliteEscape(key) + QStringLiteral("' and diskID = ") + id;
 }
 
@@ -178,8 +185,7 @@ bool DataBase::createConnection()
 // on every open: files written before they existed gain them in place.
 void DataBase::ensureIndexes()
 {
-    static const char *const columns[][2] = {
-        {"abc", "fileName_ABC"}, {"time", "createTime"}, {"size", "fileSize"}};
+    static const char *const columns[][2] = {{"abc", "fileName_ABC"}, {"time", "createTime"}, {"size", "fileSize"}};
     for (int n = 1; n <= 3; ++n) {
         for (const auto &c : columns)
             exec(sqlf("CREATE INDEX IF NOT EXISTS pre_diskmusic%d_%s ON pre_diskmusic%d(%s);", n, c[0], n, c[1]));
@@ -298,8 +304,14 @@ bool DataBase::exec(const QByteArray &sql, QByteArray *error)
     return rc == SQLITE_OK;
 }
 
-QString DataBase::musicTable(int musicTableID) const { return QStringLiteral("pre_diskmusic") + QString::number(musicTableID); }
-QString DataBase::dirTable(int musicTableID) const { return QStringLiteral("pre_diskdir") + QString::number(musicTableID); }
+QString DataBase::musicTable(int musicTableID) const
+{
+    return QStringLiteral("pre_diskmusic") + QString::number(musicTableID);
+}
+QString DataBase::dirTable(int musicTableID) const
+{
+    return QStringLiteral("pre_diskdir") + QString::number(musicTableID);
+}
 
 // ---------------------------------------------------------------- settings
 
@@ -321,10 +333,22 @@ void DataBase::update_CurWheelDefVal()
     update_Config(QStringLiteral("Wheelad2"), QString::number(g_TempData.wheelAd2));
 }
 
-void DataBase::update_CurrentTime(int seconds) { update_Config(QStringLiteral("curMusicTime"), QString::number(seconds)); }
-void DataBase::update_DelayUint(int unit) { update_Config(QStringLiteral("delayUint"), QString::number(unit)); }
-void DataBase::update_PlayingDiskID(int diskID) { update_Config(QStringLiteral("curDiskID"), QString::number(diskID)); }
-void DataBase::update_CurDirPath(const QString &path) { update_Config(QStringLiteral("curDirPath"), path); }
+void DataBase::update_CurrentTime(int seconds)
+{
+    update_Config(QStringLiteral("curMusicTime"), QString::number(seconds));
+}
+void DataBase::update_DelayUint(int unit)
+{
+    update_Config(QStringLiteral("delayUint"), QString::number(unit));
+}
+void DataBase::update_PlayingDiskID(int diskID)
+{
+    update_Config(QStringLiteral("curDiskID"), QString::number(diskID));
+}
+void DataBase::update_CurDirPath(const QString &path)
+{
+    update_Config(QStringLiteral("curDirPath"), path);
+}
 
 void DataBase::update_Submodel()
 {
@@ -419,11 +443,10 @@ bool DataBase::insert_DiskList(const DiskInfo &disk, const QByteArray &fsType, c
     // The insert and the read of its rowid must not interleave with another
     // thread's insert on the shared connection.
     sqlite3_mutex_enter(sqlite3_db_mutex(db));
-    const bool ok = exec(sqlf("insert into pre_diskList values('%q','%q','%q','%q','%q',%d,%d);",
-                              utf8(sqliteEscape(name)).constData(), fsType.constData(),
-                              QByteArray::number(disk.diskSizes).constData(),
-                              QByteArray::number(disk.diskAvailSize).constData(),
-                              utf8(sqliteEscape(disk.diskPath)).constData(), slot, 0));
+    const bool ok = exec(sqlf(
+        "insert into pre_diskList values('%q','%q','%q','%q','%q',%d,%d);", utf8(sqliteEscape(name)).constData(),
+        fsType.constData(), QByteArray::number(disk.diskSizes).constData(),
+        QByteArray::number(disk.diskAvailSize).constData(), utf8(sqliteEscape(disk.diskPath)).constData(), slot, 0));
     const int rowid = ok ? static_cast<int>(sqlite3_last_insert_rowid(db)) : 0;
     sqlite3_mutex_leave(sqlite3_db_mutex(db));
     if (newRowid)
@@ -560,8 +583,8 @@ void DataBase::update_ReadFileOver(const DiskInfo *folder)
 
 int DataBase::get_DirIsReadOver(const DiskInfo *folder)
 {
-    return Reback_SingleResu(sqlf("SELECT readOver FROM %s where rowid=%d;", latin1(get_DirTableName(folder)).constData(),
-                                  static_cast<int>(folder->diskSizes))
+    return Reback_SingleResu(sqlf("SELECT readOver FROM %s where rowid=%d;",
+                                  latin1(get_DirTableName(folder)).constData(), static_cast<int>(folder->diskSizes))
                                  .constData());
 }
 
@@ -596,18 +619,18 @@ bool DataBase::insert_Music(const QString &table, const AudioInfo *info, const D
     const QString artist = info->artist;
     const QString album = info->album;
     QByteArray error;
-    const bool ok = exec(
-        sqlf("insert into %s values(%d,'%q','%q','%q','%q','%q','%q','%q','%q','%q',%d,%d)", latin1(table).constData(),
-             static_cast<int>(folder->diskSizes), utf8(sqliteEscape(info->title)).constData(),
-             utf8(GetFirstLetterResu(info->title)).constData(), utf8(info->fileExt).constData(),
-             utf8(sqliteEscape(get_Omitpath(info->filePath))).constData(),
-             QByteArray::number(info->fileSize).constData(),
-             artist.isEmpty() ? "" : utf8(sqliteEscape(artist)).constData(),
-             artist.isEmpty() ? "" : utf8(GetFirstLetterResu(artist)).constData(),
-             album.isEmpty() ? "" : utf8(sqliteEscape(album)).constData(),
-             album.isEmpty() ? "" : utf8(GetFirstLetterResu(album)).constData(), static_cast<int>(info->createTime),
-             folder->diskID),
-        &error);
+    const bool ok =
+        exec(sqlf("insert into %s values(%d,'%q','%q','%q','%q','%q','%q','%q','%q','%q',%d,%d)",
+                  latin1(table).constData(), static_cast<int>(folder->diskSizes),
+                  utf8(sqliteEscape(info->title)).constData(), utf8(GetFirstLetterResu(info->title)).constData(),
+                  utf8(info->fileExt).constData(), utf8(sqliteEscape(get_Omitpath(info->filePath))).constData(),
+                  QByteArray::number(info->fileSize).constData(),
+                  artist.isEmpty() ? "" : utf8(sqliteEscape(artist)).constData(),
+                  artist.isEmpty() ? "" : utf8(GetFirstLetterResu(artist)).constData(),
+                  album.isEmpty() ? "" : utf8(sqliteEscape(album)).constData(),
+                  album.isEmpty() ? "" : utf8(GetFirstLetterResu(album)).constData(),
+                  static_cast<int>(info->createTime), folder->diskID),
+             &error);
     if (!ok)
         qDebug() << "insert_Music error:" << error;
     return ok;
@@ -631,9 +654,9 @@ int DataBase::count_SongData(const QString &path, const DiskInfo *disk)
 
 int DataBase::Count_SongsFromDiskID(const DiskInfo &disk)
 {
-    return Reback_SingleResu(sqlf("SELECT count(rowid) FROM %s where diskID=%d;",
-                                  latin1(get_MusicTableName(&disk)).constData(), disk.diskID)
-                                 .constData());
+    return Reback_SingleResu(
+        sqlf("SELECT count(rowid) FROM %s where diskID=%d;", latin1(get_MusicTableName(&disk)).constData(), disk.diskID)
+            .constData());
 }
 
 int DataBase::search_SongRowID(const QFileInfo *info, int musicTableID, int diskID)
@@ -743,9 +766,15 @@ void DataBase::clean_AllData(int musicTableID, int diskID)
     del_TableData(musicTable(musicTableID), diskID);
 }
 
-bool DataBase::beginTransaction() { return exec("BEGIN;"); }
+bool DataBase::beginTransaction()
+{
+    return exec("BEGIN;");
+}
 
-bool DataBase::commitTransaction() { return exec("COMMIT;"); }
+bool DataBase::commitTransaction()
+{
+    return exec("COMMIT;");
+}
 
 int DataBase::Reback_SingleResu(const char *sql)
 {
@@ -800,7 +829,8 @@ bool DataBase::initSearchMusicList()
         if (!sql.isEmpty())
             sql += QStringLiteral("union all ");
         sql += QStringLiteral("SELECT ") + selectColumns(type) + QStringLiteral(" FROM ") + get_MusicTableName(&disk);
-        sql += keyed ? keyClause(type, key, disk.diskID) : QStringLiteral(" where diskID = ") + QString::number(disk.diskID);
+        sql += keyed ? keyClause(type, key, disk.diskID)
+                     : QStringLiteral(" where diskID = ") + QString::number(disk.diskID);
         sql += QLatin1Char(' ');
     }
     if (sql.isEmpty())
@@ -888,8 +918,9 @@ bool DataBase::searchVolumes(const QList<DiskInfo> &disks, int listIndex, int ty
             sql += keyed ? QStringLiteral("union all ") : QStringLiteral("union ");
         QString columns;
         if (category)
-            columns = type == 1 ? QStringLiteral("author,author_ABC")
-                                : type == 2 ? QStringLiteral("album,album_ABC") : QStringLiteral("fileExt");
+            columns = type == 1   ? QStringLiteral("author,author_ABC")
+                      : type == 2 ? QStringLiteral("album,album_ABC")
+                                  : QStringLiteral("fileExt");
         else
             columns = selectColumns(type);
         sql += QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") + get_MusicTableName(&disk);
@@ -899,9 +930,9 @@ bool DataBase::searchVolumes(const QList<DiskInfo> &disks, int listIndex, int ty
         sql += QLatin1Char(' ');
     }
     if (category)
-        sql += type == 1 ? QStringLiteral(" GROUP BY author order by author_ABC asc")
-                         : type == 2 ? QStringLiteral(" GROUP BY album order by album_ABC asc")
-                                     : QStringLiteral(" GROUP BY fileExt order by fileExt asc");
+        sql += type == 1   ? QStringLiteral(" GROUP BY author order by author_ABC asc")
+               : type == 2 ? QStringLiteral(" GROUP BY album order by album_ABC asc")
+                           : QStringLiteral(" GROUP BY fileExt order by fileExt asc");
     else
         sql += songOrder(type);
 
@@ -944,8 +975,7 @@ bool DataBase::searchVolumes(const QList<DiskInfo> &disks, int listIndex, int ty
                 if (it == dates.end())
                     it = dates.insert(t, QDateTime::fromSecsSinceEpoch(t).toString(QStringLiteral("yyyy/MM/dd")));
                 info.rightText = it.value();
-            }
-            else if (type == 6)
+            } else if (type == 6)
                 info.rightText = bytesToSize(st.int64(4));
             QMutexLocker results(&m_resultLock);
             TempMediaObjectList[listIndex].mediaList.append(m);
@@ -992,4 +1022,7 @@ QString DataBase::zhToJP(const QString &text)
     return out;
 }
 
-QString DataBase::GetFirstLetterResu(const QString &text) { return zhToJP(text).toLower(); }
+QString DataBase::GetFirstLetterResu(const QString &text)
+{
+    return zhToJP(text).toLower();
+}

@@ -139,13 +139,13 @@ private:
     std::mutex m_searchLock; // guards the request below and runs the query
     // Stays a QMutex: other subsystems lock it through resultLock().
     QMutex m_resultLock;
-    QTimer *m_rebuildGuard = nullptr; // GUI thread
-    int m_listIndex = 0;              // guarded by m_searchLock
-    int m_searchType = 0;             // guarded by m_searchLock
-    QString m_searchKey;              // guarded by m_searchLock
+    QTimer *m_rebuildGuard = nullptr;     // GUI thread
+    int m_listIndex = 0;                  // guarded by m_searchLock
+    int m_searchType = 0;                 // guarded by m_searchLock
+    QString m_searchKey;                  // guarded by m_searchLock
     QList<TempInfoList> *m_out = nullptr; // guarded by m_searchLock
     // The mounted volumes when the search was asked for: the worker never
     // reads UsingUSBDiskList, which the GUI thread changes at any time.
-    QList<DiskInfo> m_searchDisks;        // guarded by m_searchLock
-    RunFence m_fence;                     // run() ended, for the callers of wait()
+    QList<DiskInfo> m_searchDisks; // guarded by m_searchLock
+    RunFence m_fence;              // run() ended, for the callers of wait()
 };

@@ -6,12 +6,12 @@
 
 #include <QString>
 
-int get_USBID(const QString &path);       // 1..3 for USBPath_Prefix + "usb-storage_N", else 0
+int get_USBID(const QString &path);         // 1..3 for USBPath_Prefix + "usb-storage_N", else 0
 QString get_StorageID(const QString &path); // the partition folder of a mount point
 int get_DiskIDFromPath(const QString &path);
 int get_TableIDFromPath(const QString &path);
-bool DiskInfo_Compare(const DiskInfo &disk);      // a volume with this disk id is mounted
-bool Check_DiskPath_Exist(const QString &path);   // a volume is mounted exactly here
+bool DiskInfo_Compare(const DiskInfo &disk);    // a volume with this disk id is mounted
+bool Check_DiskPath_Exist(const QString &path); // a volume is mounted exactly here
 bool Check_USBDisk_hasSongs();
 void Update_USBDisk_SongExist(const DiskInfo &disk, bool hasSongs);
 bool compareDiskListData(const DiskInfo &a, const DiskInfo &b);

@@ -14,9 +14,18 @@ bool Is_RccFile_Exist = false;
 
 namespace {
 
-QString remount() { return QStringLiteral("mount -o remount -rw /"); }
-QString rmrf(const QString &path) { return QStringLiteral("rm -rf ") + path; }
-void run(const QString &cmd, int timeoutMs = 4000) { executeLinuxCmd(cmd, timeoutMs); }
+QString remount()
+{
+    return QStringLiteral("mount -o remount -rw /");
+}
+QString rmrf(const QString &path)
+{
+    return QStringLiteral("rm -rf ") + path;
+}
+void run(const QString &cmd, int timeoutMs = 4000)
+{
+    executeLinuxCmd(cmd, timeoutMs);
+}
 
 } // namespace
 
@@ -25,10 +34,12 @@ ExeShellForDB::ExeShellForDB()
     , m_updateScript(Platform::udevScriptsDir() + QStringLiteral("checkUpdate.sh"))
     , m_mountScript(Platform::udevScriptsDir() + QStringLiteral("udisk-mount.sh"))
     , m_package(ReadWrite_Path + QStringLiteral("fileres.rcc"))
-{
-}
+{}
 
-QString ExeShellForDB::expectedDigest() { return QStringLiteral(VDX_FILERES_MD5); }
+QString ExeShellForDB::expectedDigest()
+{
+    return QStringLiteral(VDX_FILERES_MD5);
+}
 
 QStringList ExeShellForDB::fontNames()
 {

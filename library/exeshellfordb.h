@@ -36,8 +36,8 @@ public:
     static QStringList fontNames();
 
 private:
-    QString m_schemaCopy;    // ReadWrite_Path + "default.sql"
-    QString m_updateScript;  // /etc/udev/scripts/checkUpdate.sh
-    QString m_mountScript;   // /etc/udev/scripts/udisk-mount.sh
-    QString m_package;       // ReadWrite_Path + "fileres.rcc"
+    QString m_schemaCopy;   // ReadWrite_Path + "default.sql"
+    QString m_updateScript; // /etc/udev/scripts/checkUpdate.sh
+    QString m_mountScript;  // /etc/udev/scripts/udisk-mount.sh
+    QString m_package;      // ReadWrite_Path + "fileres.rcc"
 };

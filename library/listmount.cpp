@@ -43,8 +43,7 @@ bool isMountPoint(const QString &path)
 
 ListMount::ListMount(QObject *parent)
     : QThread(parent)
-{
-}
+{}
 
 ListMount::~ListMount()
 {
@@ -146,8 +145,8 @@ void ListMount::list_mount()
                 m_limit = std::max(6, m_limit - 1);
                 continue;
             }
-            const auto it = std::find_if(m_mounted.begin(), m_mounted.end(),
-                                         [&](const DiskInfo &d) { return d.diskPath == root; });
+            const auto it =
+                std::find_if(m_mounted.begin(), m_mounted.end(), [&](const DiskInfo &d) { return d.diskPath == root; });
             if (it == m_mounted.end())
                 continue;
             const DiskInfo disk = *it;
@@ -253,8 +252,8 @@ bool ListMount::Check_DiskPath(DiskInfo disk, int &status)
         const QByteArray oldDevice = m_devices.value(old.diskPath);
         const bool sameDevice = device.isEmpty() || oldDevice.isEmpty() || oldDevice == device
                                 || !QFileInfo::exists(QString::fromLocal8Bit(oldDevice));
-        if (old.diskPath == disk.diskPath || old.diskSizes != disk.diskSizes
-            || old.diskAvailSize != disk.diskAvailSize || !sameDevice) {
+        if (old.diskPath == disk.diskPath || old.diskSizes != disk.diskSizes || old.diskAvailSize != disk.diskAvailSize
+            || !sameDevice) {
             ++i;
             continue;
         }

@@ -103,13 +103,13 @@ private:
     std::atomic<int> m_limit{6};
 
     // Poll thread only.
-    QList<QStorageInfo> m_seen;     // every volume of the last poll
-    QList<QStorageInfo> m_accepted; // USB volumes counted against the limit
-    QList<DiskInfo> m_toAnnounce;   // added in this poll, not yet announced
-    QList<DiskInfo> m_mounted;      // the poll's copy of UsingUSBDiskList
+    QList<QStorageInfo> m_seen;           // every volume of the last poll
+    QList<QStorageInfo> m_accepted;       // USB volumes counted against the limit
+    QList<DiskInfo> m_toAnnounce;         // added in this poll, not yet announced
+    QList<DiskInfo> m_mounted;            // the poll's copy of UsingUSBDiskList
     QHash<QString, QByteArray> m_devices; // mount point -> device
-    QSet<QString> m_replaced;       // old mount points of volumes seen again elsewhere
-    int m_arrivals = 0;             // arrival numbers, increasing
+    QSet<QString> m_replaced;             // old mount points of volumes seen again elsewhere
+    int m_arrivals = 0;                   // arrival numbers, increasing
     QList<USBInfo> m_usb;
     int m_usbLines = 0;
     bool m_usbFirst = true;

@@ -20,7 +20,10 @@ QStringList busLines(const QString &output)
 
 } // namespace
 
-int ListMount::getusbnum(const QString &output) const { return busLines(output).size(); }
+int ListMount::getusbnum(const QString &output) const
+{
+    return busLines(output).size();
+}
 
 QString ListMount::usbgetpidvid(const QString &line)
 {

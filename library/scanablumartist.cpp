@@ -42,8 +42,7 @@ bool imageTags(const QString &item, QString &album, QString &artist)
 
 ScanAblumArtist::ScanAblumArtist(QObject *parent)
     : QThread(parent)
-{
-}
+{}
 
 ScanAblumArtist::~ScanAblumArtist()
 {

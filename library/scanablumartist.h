@@ -54,7 +54,7 @@ private:
     // Sleeps ms in short steps; false when a stop came meanwhile.
     bool nap(int ms);
 
-    DataBase *m_db = nullptr; // set before start()
+    DataBase *m_db = nullptr;  // set before start()
     QList<DiskInfo> m_volumes; // set before start(), read by the thread
     std::atomic<bool> m_startLate{false};
     std::atomic<bool> m_stop{false};

@@ -20,14 +20,16 @@ using Ms = std::chrono::milliseconds;
 // The longest single sleep: a stop request is noticed within this time.
 constexpr Ms kSleepSlice{25};
 
-bool validSlot(const DiskInfo &d) { return d.musicTableID >= 1 && d.musicTableID <= 3; }
+bool validSlot(const DiskInfo &d)
+{
+    return d.musicTableID >= 1 && d.musicTableID <= 3;
+}
 
 } // namespace
 
 Scanner::Scanner(QObject *parent)
     : QThread(parent)
-{
-}
+{}
 
 Scanner::~Scanner()
 {
@@ -175,7 +177,8 @@ int Scanner::scanInterval() const
 void Scanner::setScannerSpeed(int ms)
 {
     m_speed = std::max(0, ms);
-    qDebug() << "扫描间隔" << ms << scanInterval() << g_TempData.inputSampleRate.get() << g_CurMusicPlay.isResample.get();
+    qDebug() << "扫描间隔" << ms << scanInterval() << g_TempData.inputSampleRate.get()
+             << g_CurMusicPlay.isResample.get();
 }
 
 void Scanner::setStopAppendMusicList(bool stop, bool flag)
@@ -221,7 +224,8 @@ void Scanner::run()
         break;
     }
     m_running = false;
-    qDebug() << "====sacnner over======" << " stop scan:" << (m_stop ? "true" : "false");
+    qDebug() << "====sacnner over======"
+             << " stop scan:" << (m_stop ? "true" : "false");
 }
 
 void Scanner::pace()
@@ -262,8 +266,7 @@ void Scanner::handOver(const QList<MediaObjectInfo> &items)
             // A song the list already holds came with a reload from the library.
             if (!DiskInfo_Compare(volume) || mediaObjectInfoList.contains(item))
                 continue;
-            const int at =
-                std::clamp(GetInsertMuiscListIndex(item.diskID, true), 0, int(mediaObjectInfoList.size()));
+            const int at = std::clamp(GetInsertMuiscListIndex(item.diskID, true), 0, int(mediaObjectInfoList.size()));
             mediaObjectInfoList.insert(at, item);
             emit updateMusicIndex();
             emit musiclistChanged();

@@ -201,10 +201,10 @@ private:
 
     // Set up by the GUI thread before start() (under m_lock), read by the run.
     Mode m_mode = VolumeScan;
-    DiskInfo m_disk;              // the volume (or folder) of the run
-    QList<DiskInfo> m_volumes;    // volumes still to scan; a snapshot of the mounted volumes for listings
+    DiskInfo m_disk;           // the volume (or folder) of the run
+    QList<DiskInfo> m_volumes; // volumes still to scan; a snapshot of the mounted volumes for listings
     QList<DiskInfo> m_initFolders;
-    QString m_songFolder;         // the playing song's folder (temporary lists)
+    QString m_songFolder; // the playing song's folder (temporary lists)
     int m_listIndex = 0;
     bool m_withFolders = true;
     int m_rowLimit = 0;
@@ -215,7 +215,7 @@ private:
 
     // Scanner thread only.
     QHash<QString, MediaInfo> m_resumeByPath;
-    QSet<QString> m_playable; // suffixes of musicFormatList, lower case
+    QSet<QString> m_playable;   // suffixes of musicFormatList, lower case
     QList<AudioInfo> m_pending; // rows of the folder being read
     bool m_batchOpen = false;   // a transaction of written folders is open
     std::chrono::steady_clock::time_point m_batchStart;

@@ -79,7 +79,8 @@ Scanner::FolderContent Scanner::collectFolder(const QString &folder, int diskID,
         }
     }
     if (withSongs) {
-        const QFileInfoList files = QDir(folder).entryInfoList(musicFormatList, QDir::Files | QDir::Readable, QDir::NoSort);
+        const QFileInfoList files =
+            QDir(folder).entryInfoList(musicFormatList, QDir::Files | QDir::Readable, QDir::NoSort);
         for (const QFileInfo &f : files) {
             if (m_stop)
                 break;
@@ -127,7 +128,10 @@ int indexIn(const QList<QFileInfo> &list, const QString &path)
     return -1;
 }
 
-bool isBelow(const QString &path, const QString &root) { return path.startsWith(root + QLatin1Char('/')); }
+bool isBelow(const QString &path, const QString &root)
+{
+    return path.startsWith(root + QLatin1Char('/'));
+}
 
 } // namespace
 

@@ -32,7 +32,10 @@ const QString kSelector = QStringLiteral("__M__");
 // Deeper folders are not entered: a hostile tree must not exhaust the stack.
 constexpr int kMaxDepth = 64;
 
-bool validSlot(const DiskInfo &d) { return d.musicTableID >= 1 && d.musicTableID <= 3; }
+bool validSlot(const DiskInfo &d)
+{
+    return d.musicTableID >= 1 && d.musicTableID <= 3;
+}
 
 // The local midnight of a file's modification day, as ConversionTime gives
 // it, remembered per quarter of an hour of modification time (every zone
@@ -69,7 +72,10 @@ qint64 modifiedDay(const QFileInfo &f)
 
 } // namespace
 
-bool Scanner::canGoOn() const { return !m_stop && !g_CurMusicPlay.dbRebuilding; }
+bool Scanner::canGoOn() const
+{
+    return !m_stop && !g_CurMusicPlay.dbRebuilding;
+}
 
 QString Scanner::folderKey(const QString &path) const
 {
@@ -311,10 +317,10 @@ int Scanner::writeFolder(const QString &folder, int rowid, int parentRow, bool m
 
 bool Scanner::cueTrackExists(const QString &sheetPath, const QString &title)
 {
-    char *sql = sqlite3_mprintf("SELECT rowid FROM %s where filePath='%q' and fileName='%q' and diskID=%d;",
-                                m_musicTable.toLatin1().constData(),
-                                sqliteEscape(get_Omitpath(sheetPath)).toUtf8().constData(),
-                                sqliteEscape(title).toUtf8().constData(), m_disk.diskID);
+    char *sql =
+        sqlite3_mprintf("SELECT rowid FROM %s where filePath='%q' and fileName='%q' and diskID=%d;",
+                        m_musicTable.toLatin1().constData(), sqliteEscape(get_Omitpath(sheetPath)).toUtf8().constData(),
+                        sqliteEscape(title).toUtf8().constData(), m_disk.diskID);
     const int row = sql ? m_db->Reback_SingleResu(sql) : 0;
     sqlite3_free(sql);
     return row > 0;
@@ -437,4 +443,7 @@ void Scanner::Process_ISOMusicList(const QFileInfo &image, bool fresh)
 }
 
 // Rows wait for the end of their folder (writeFolder).
-void Scanner::process_scanfile(const AudioInfo &info) { m_pending.append(info); }
+void Scanner::process_scanfile(const AudioInfo &info)
+{
+    m_pending.append(info);
+}

@@ -59,7 +59,8 @@ namespace {
 
 // Copies len bytes of an image into the payload; nothing when out of range
 // (the payload then stays zero).
-template <int N> void copyImage(const ByteImage<N> *img, int off, int len)
+template <int N>
+void copyImage(const ByteImage<N> *img, int off, int len)
 {
     if (img && len > 0)
         img->read(off, SendFrameData.payload(), len);

@@ -15,7 +15,8 @@ constexpr int MaxCompare = Image::OutputRecord;
 // Copies live[off, off+len) over sent when they differ; true if it did.
 // The live bytes are read once, so the sent copy holds exactly what the
 // frame built from it carries even while a screen keeps editing.
-template <int N> bool takeIfChanged(const ByteImage<N> &live, ByteImage<N> &sent, int off, int len)
+template <int N>
+bool takeIfChanged(const ByteImage<N> &live, ByteImage<N> &sent, int off, int len)
 {
     quint8 now[MaxCompare];
     quint8 was[MaxCompare];
@@ -28,7 +29,8 @@ template <int N> bool takeIfChanged(const ByteImage<N> &live, ByteImage<N> &sent
 }
 
 // Index of the first byte in [off, off+len) that differs, or -1.
-template <int N> int firstDifference(const ByteImage<N> &live, const ByteImage<N> &sent, int off, int len)
+template <int N>
+int firstDifference(const ByteImage<N> &live, const ByteImage<N> &sent, int off, int len)
 {
     for (int i = off; i < off + len; ++i) {
         if (live.at(i) != sent.at(i))
@@ -127,8 +129,8 @@ bool BufDataProce::compareCascade()
     } else if (model == 3) {
         const quint16 subs = m_casSubs.load(std::memory_order_relaxed);
         for (int ch = 0; ch < Image::OutputChannels; ++ch) {
-            if ((subs & (1u << ch)) &&
-                takeIfChanged(CasStructData, SendCasStructData, Image::outputSlot(ch, 31) + 2, 2)) {
+            if ((subs & (1u << ch))
+                && takeIfChanged(CasStructData, SendCasStructData, Image::outputSlot(ch, 31) + 2, 2)) {
                 emit sendCasOutData(ch);
                 return true;
             }

@@ -21,7 +21,8 @@ bool write(std::atomic<quint8> *b, int size, int off, const quint8 *src, int len
 void fill(std::atomic<quint8> *b, int size, int off, quint8 v, int len);
 } // namespace ByteImageOps
 
-template <int N> class ByteImage
+template <int N>
+class ByteImage
 {
     static_assert(std::atomic<quint8>::is_always_lock_free, "byte atomics must be lock-free");
 
@@ -78,7 +79,8 @@ public:
         return write(off, reinterpret_cast<const quint8 *>(src.constData()), src.size());
     }
     void fill(quint8 v, int off = 0, int len = N) { ByteImageOps::fill(m_b, N, off, v, len); }
-    template <int M> bool copyFrom(const ByteImage<M> &src, int srcOff, int dstOff, int len)
+    template <int M>
+    bool copyFrom(const ByteImage<M> &src, int srcOff, int dstOff, int len)
     {
         if (!src.inRange(srcOff, len) || !inRange(dstOff, len))
             return false;

@@ -29,8 +29,8 @@ int frameByte(const QByteArray &frame, int offset)
 
 bool isStatusPoll(const QByteArray &f)
 {
-    return frameByte(f, Frame::Type) == FRAME_READ && frameByte(f, Frame::Group) == GROUP_SYSTEM &&
-           frameByte(f, Frame::Item) == 3 && frameByte(f, Frame::Target) != TARGET_CASCADE;
+    return frameByte(f, Frame::Type) == FRAME_READ && frameByte(f, Frame::Group) == GROUP_SYSTEM
+           && frameByte(f, Frame::Item) == 3 && frameByte(f, Frame::Target) != TARGET_CASCADE;
 }
 
 } // namespace
@@ -436,9 +436,9 @@ void DataCommunication::ResetSendDataFlg()
         if (!SendbufferList.isEmpty()) {
             const QByteArray head = SendbufferList.first();
             if (frameByte(head, Frame::Target) == TARGET_CASCADE) {
-                const bool versionRead = frameByte(head, Frame::Type) == FRAME_READ &&
-                                         frameByte(head, Frame::Group) == GROUP_SYSTEM &&
-                                         frameByte(head, Frame::Item) == 4;
+                const bool versionRead = frameByte(head, Frame::Type) == FRAME_READ
+                                         && frameByte(head, Frame::Group) == GROUP_SYSTEM
+                                         && frameByte(head, Frame::Item) == 4;
                 if (versionRead || m_casUpload.load()) {
                     emit sig_stopInitCasTimer();
                     CheckCascadeOverTimer(true);

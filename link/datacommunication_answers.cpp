@@ -18,7 +18,8 @@ int byteAt(const QByteArray &b, int i)
 }
 
 // Writes the payload bytes into an image, as many as both hold.
-template <int N> void storeBytes(ByteImage<N> &img, int off, const QByteArray &payload, int len)
+template <int N>
+void storeBytes(ByteImage<N> &img, int off, const QByteArray &payload, int len)
 {
     const int n = qMin(len, payload.size());
     if (n > 0)

@@ -21,7 +21,8 @@ int byteAt(const QByteArray &b, int i)
     return i >= 0 && i < b.size() ? quint8(b[i]) : 0;
 }
 
-template <int N> void storeBytes(ByteImage<N> &img, int off, const QByteArray &payload, int len)
+template <int N>
+void storeBytes(ByteImage<N> &img, int off, const QByteArray &payload, int len)
 {
     const int n = qMin(len, payload.size());
     if (n > 0)

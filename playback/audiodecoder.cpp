@@ -53,8 +53,8 @@ struct AudioDecoder::Track {
     KLVMedia::Resampler resampler;
     AVRational timeBase{1, 1};
     int sourceRate = 0;
-    int cardRate = 0;       // rate of the queued samples
-    int frameBytes = 4;     // bytes of one queued two-channel frame
+    int cardRate = 0;   // rate of the queued samples
+    int frameBytes = 4; // bytes of one queued two-channel frame
     int paceLimit = 5;
     int watchdogPeriod = 20;
     int receiveCount = 0;
@@ -340,15 +340,15 @@ int AudioDecoder::init_open_input()
 
     // Frames go straight to the queue at card rates with at most two channels
     // in a format the direct path knows; everything else is converted.
-    m_convert = !(rate >= 44100 && rate <= 192000 && directFormat(cc->sample_fmt)
-                  && cc->ch_layout.nb_channels >= 1 && cc->ch_layout.nb_channels < 3);
+    m_convert = !(rate >= 44100 && rate <= 192000 && directFormat(cc->sample_fmt) && cc->ch_layout.nb_channels >= 1
+                  && cc->ch_layout.nb_channels < 3);
     // The card is configured with the width of what is queued: the
     // converter's output format when converting.
     const AVSampleFormat queued = m_convert ? KLVMedia::Resampler::outputFormatFor(cc->sample_fmt) : cc->sample_fmt;
     g_TempData.bitsPerSample = get_bits_presample(queued);
     const AVSampleFormat packed = av_get_packed_sample_fmt(cc->sample_fmt);
-    g_CurMusicPlay.isHiRes = packed == AV_SAMPLE_FMT_S32 || packed == AV_SAMPLE_FMT_FLT
-                             || packed == AV_SAMPLE_FMT_DBL || rate >= 88200;
+    g_CurMusicPlay.isHiRes =
+        packed == AV_SAMPLE_FMT_S32 || packed == AV_SAMPLE_FMT_FLT || packed == AV_SAMPLE_FMT_DBL || rate >= 88200;
     emit songChanged();
     return g_TempData.dsdNotSupported ? -1 : 0;
 }

@@ -72,14 +72,14 @@ private:
     int write_snd_Frame(const AVFrame *frame);
     void closeInput();
 
-    std::atomic<bool> running{false};   // set by open (GUI), cleared by stop (GUI) and the thread
-    bool firstBlockDone = false;        // decode thread, under firstBlockLock
-    std::atomic<bool> tailMode{false};  // decode thread
-    bool artistTaken = false;           // decode thread
-    bool albumTaken = false;            // decode thread
+    std::atomic<bool> running{false};  // set by open (GUI), cleared by stop (GUI) and the thread
+    bool firstBlockDone = false;       // decode thread, under firstBlockLock
+    std::atomic<bool> tailMode{false}; // decode thread
+    bool artistTaken = false;          // decode thread
+    bool albumTaken = false;           // decode thread
     QStringList plainFormats;
     std::mutex firstBlockLock;
-    QString path;                       // written by open before the thread starts
+    QString path; // written by open before the thread starts
     std::atomic<bool> rebackDir{false};
     QTimer *notSupportTimer = nullptr;  // GUI thread
     QTimer *checkDecodeTimer = nullptr; // GUI thread
@@ -90,7 +90,7 @@ private:
     const AVCodec *m_decoder = nullptr;
     AVStream *m_stream = nullptr;
     int m_streamIndex = -1;
-    bool m_convert = false;             // frames go through the converter
-    std::vector<uint8_t> m_scratch;     // interleaved block of the direct path
-    RunFence m_fence;                   // run() ended, for open() and the destructor
+    bool m_convert = false;         // frames go through the converter
+    std::vector<uint8_t> m_scratch; // interleaved block of the direct path
+    RunFence m_fence;               // run() ended, for open() and the destructor
 };

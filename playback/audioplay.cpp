@@ -6,8 +6,7 @@
 
 AudioPlay::AudioPlay(const char *name)
     : m_name(name)
-{
-}
+{}
 
 AudioPlay::~AudioPlay()
 {
@@ -36,13 +35,20 @@ snd_pcm_format_t AudioPlay::formatFor(Audio_type type, unsigned int bits)
     if (type == AUDIO_DSD)
         return bits == 16 ? SND_PCM_FORMAT_DSD_U16_LE : SND_PCM_FORMAT_UNKNOWN;
     switch (bits) {
-    case 8: return SND_PCM_FORMAT_U8;
-    case 16: return SND_PCM_FORMAT_S16_LE;
-    case 24: return SND_PCM_FORMAT_S24_LE;
-    case 32: return SND_PCM_FORMAT_S32_LE;
-    case 320: return SND_PCM_FORMAT_FLOAT_LE;
-    case 640: return SND_PCM_FORMAT_FLOAT64_LE;
-    default: return SND_PCM_FORMAT_UNKNOWN;
+    case 8:
+        return SND_PCM_FORMAT_U8;
+    case 16:
+        return SND_PCM_FORMAT_S16_LE;
+    case 24:
+        return SND_PCM_FORMAT_S24_LE;
+    case 32:
+        return SND_PCM_FORMAT_S32_LE;
+    case 320:
+        return SND_PCM_FORMAT_FLOAT_LE;
+    case 640:
+        return SND_PCM_FORMAT_FLOAT64_LE;
+    default:
+        return SND_PCM_FORMAT_UNKNOWN;
     }
 }
 

@@ -1,8 +1,8 @@
 #include "audioplayer.h"
 
 #include "audioplay.h"
-#include "gpioctrl.h"
 #include "globals.h"
+#include "gpioctrl.h"
 #include "mediabuffer.h"
 #include "platform.h"
 
@@ -231,7 +231,8 @@ void AudioPlayer::resume()
     } else {
         g_CurMusicPlay.playState = 1;
     }
-    QTlog(QStringLiteral("AudioPlayer 继续播放~~~~~~~~~ %1 %2").arg(m_UsedBufSize.load()).arg(g_CurMusicPlay.playState));
+    QTlog(
+        QStringLiteral("AudioPlayer 继续播放~~~~~~~~~ %1 %2").arg(m_UsedBufSize.load()).arg(g_CurMusicPlay.playState));
 }
 
 void AudioPlayer::startBufEmptyTime()

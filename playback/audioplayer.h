@@ -99,9 +99,9 @@ private:
     GpioCtrl *playModeGpio = nullptr;       // set before the first play()
     GpioCtrl *clockGpio = nullptr;
     GpioCtrl *muteGpio = nullptr;
-    qint64 playedCount = 0;                 // output thread
-    std::function<int()> m_currentSource;   // set before the first play()
-    QString m_pcmDevice;                    // empty: the platform's names
+    qint64 playedCount = 0;               // output thread
+    std::function<int()> m_currentSource; // set before the first play()
+    QString m_pcmDevice;                  // empty: the platform's names
     QString m_dsdDevice;
-    RunFence m_fence;                       // run() ended, for play() and the destructor
+    RunFence m_fence; // run() ended, for play() and the destructor
 };

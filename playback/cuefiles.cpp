@@ -54,8 +54,8 @@ QList<QList<IndexEntry>> groupIndexes(const QStringList &numbers, const QStringL
     QList<QList<IndexEntry>> groups;
     for (int k = 0; k < times.size() && k < numbers.size(); ++k) {
         const int n = numbers[k].toInt();
-        const bool joins = !groups.isEmpty()
-                           && ((n == 1 && groups.last().size() == 1 && groups.last().first().number == 0) || n > 1);
+        const bool joins =
+            !groups.isEmpty() && ((n == 1 && groups.last().size() == 1 && groups.last().first().number == 0) || n > 1);
         if (!joins)
             groups.append(QList<IndexEntry>());
         groups.last().append(IndexEntry{n, times[k]});

@@ -9,9 +9,9 @@
 #include <memory>
 
 struct cueData {
-    int index = 0;     // position in the sheet, from 0
-    int start = 0;     // seconds into the audio file
-    int length = 0;    // seconds; 0 for the last track (runs to the end of the file)
+    int index = 0;  // position in the sheet, from 0
+    int start = 0;  // seconds into the audio file
+    int length = 0; // seconds; 0 for the last track (runs to the end of the file)
     QString title;
     QString performer; // empty when the track has none
 };

@@ -25,5 +25,4 @@ AudioFileInfo probeAudioFile(const QString &path);
 // audio file's path, or an empty text when the item is no (valid) CUE sheet.
 // The track fields are set only when the file exists and a track of that
 // title is found.
-QString resolveCueItem(const QString &sheetPath, const QString &title,
-                       const AudioFileProbe &probe = probeAudioFile);
+QString resolveCueItem(const QString &sheetPath, const QString &title, const AudioFileProbe &probe = probeAudioFile);

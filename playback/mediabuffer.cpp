@@ -13,8 +13,7 @@ std::atomic<int> m_bufSize{300};
 
 BytequeueBuffer::BytequeueBuffer(quint64 capacity)
     : m_capacity(capacity)
-{
-}
+{}
 
 quint64 BytequeueBuffer::Write(const void *data, quint64 len, int frames)
 {
@@ -90,8 +89,7 @@ int BytequeueBuffer::blockCount() const
 CCycleBuffer::CCycleBuffer(quint64 size)
     : m_data(new char[size ? size : 1])
     , m_size(size ? size : 1)
-{
-}
+{}
 
 quint64 CCycleBuffer::Write(const void *data, quint64 count)
 {
@@ -186,7 +184,7 @@ bool Is_DSDFile(const QString &suffix)
 {
     const QString s = suffix.toLower();
     return s == QLatin1String("iso") || s == QLatin1String("dsf") || s == QLatin1String("dff")
-        || s == QLatin1String("dat");
+           || s == QLatin1String("dat");
 }
 
 bool Get_buf_isempty()

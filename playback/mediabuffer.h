@@ -39,8 +39,8 @@ private:
     bool m_isEmpty = true;      // guarded by m_lock
     bool m_isFull = false;      // guarded by m_lock
     const quint64 m_capacity;
-    quint64 m_readTotal = 0;    // guarded by m_lock
-    quint64 m_writeTotal = 0;   // guarded by m_lock
+    quint64 m_readTotal = 0;  // guarded by m_lock
+    quint64 m_writeTotal = 0; // guarded by m_lock
 };
 
 class CCycleBuffer
@@ -59,8 +59,8 @@ public:
 
 private:
     mutable std::mutex m_lock;
-    bool m_isEmpty = true;  // guarded by m_lock
-    bool m_isFull = false;  // guarded by m_lock
+    bool m_isEmpty = true; // guarded by m_lock
+    bool m_isFull = false; // guarded by m_lock
     std::unique_ptr<char[]> m_data;
     const quint64 m_size;
     quint64 m_readPos = 0;  // guarded by m_lock

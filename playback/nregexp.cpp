@@ -2,8 +2,7 @@
 
 NRegExp::NRegExp(const QString &pattern)
     : m_re(pattern, QRegularExpression::DotMatchesEverythingOption)
-{
-}
+{}
 
 QStringList NRegExp::pregMatch(const QString &text) const
 {

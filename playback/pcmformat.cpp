@@ -132,4 +132,3 @@ int writeStereoBlock(const AVFrame *frame, std::vector<uint8_t> &block)
     }
     return bytes;
 }
-

@@ -54,8 +54,8 @@ int Resampler::init_once(const AVCodecContext *codec)
     av_channel_layout_uninit(&m_outLayout);
     av_channel_layout_from_mask(&m_outLayout, g_CurMusicPlay.outputChannelLayout);
 
-    int ret = swr_alloc_set_opts2(&m_swr, &m_outLayout, m_outFormat, m_outRate, &m_inLayout, m_inFormat,
-                                  m_inRate, 0, nullptr);
+    int ret = swr_alloc_set_opts2(&m_swr, &m_outLayout, m_outFormat, m_outRate, &m_inLayout, m_inFormat, m_inRate, 0,
+                                  nullptr);
     if (ret >= 0)
         ret = swr_init(m_swr);
     if (ret < 0) {
@@ -91,9 +91,8 @@ int Resampler::finish(int converted)
 {
     if (converted < 0)
         return -1;
-    m_lineSize = converted == 0 ? 0
-                                : av_samples_get_buffer_size(nullptr, m_outLayout.nb_channels, converted,
-                                                             m_outFormat, 1);
+    m_lineSize =
+        converted == 0 ? 0 : av_samples_get_buffer_size(nullptr, m_outLayout.nb_channels, converted, m_outFormat, 1);
     return m_lineSize < 0 ? 1 : 0;
 }
 
@@ -106,8 +105,8 @@ int Resampler::convert(const unsigned char **planes, int samples)
         if (const int ret = ensureCapacity(first, 0); ret < 0)
             return ret;
     }
-    const int needed = static_cast<int>(
-        av_rescale_rnd(swr_get_delay(m_swr, m_inRate) + samples, m_outRate, m_inRate, AV_ROUND_UP));
+    const int needed =
+        static_cast<int>(av_rescale_rnd(swr_get_delay(m_swr, m_inRate) + samples, m_outRate, m_inRate, AV_ROUND_UP));
     if (const int ret = ensureCapacity(needed, 1); ret < 0)
         return ret;
     return finish(swr_convert(m_swr, m_out, m_capacity, planes, samples));
@@ -117,8 +116,8 @@ int Resampler::flush()
 {
     if (!m_swr || !swr_is_initialized(m_swr))
         return -1;
-    const int needed = static_cast<int>(av_rescale_rnd(swr_get_delay(m_swr, m_inRate), m_outRate, m_inRate,
-                                                       AV_ROUND_UP)) + 16;
+    const int needed =
+        static_cast<int>(av_rescale_rnd(swr_get_delay(m_swr, m_inRate), m_outRate, m_inRate, AV_ROUND_UP)) + 16;
     if (const int ret = ensureCapacity(needed, 1); ret < 0)
         return ret;
     return finish(swr_convert(m_swr, m_out, m_capacity, nullptr, 0));

@@ -51,7 +51,8 @@ bool SACD::open(const QString &path)
 {
     const QString suffix = path.right(3).toLower();
     const QByteArray file = QFile::encodeName(path);
-    if ((suffix == QLatin1String("iso") || suffix == QLatin1String("dat")) && sacd_disc_t::g_is_sacd(file.constData())) {
+    if ((suffix == QLatin1String("iso") || suffix == QLatin1String("dat"))
+        && sacd_disc_t::g_is_sacd(file.constData())) {
         m_reader = std::make_unique<sacd_disc_t>();
         m_kind = Kind::Image;
     } else if (suffix == QLatin1String("dff")) {
@@ -92,8 +93,7 @@ int SACD::init(unsigned int track, area_id_e area)
         m_dataSize = quint64(std::max<qint64>(0, g_CurMusicPlay.duration)) * bytesPerSecond;
         g_CurMusicPlay.albumPicture = QImage();
     } else {
-        m_dataSize = m_kind == Kind::Dsf ? m_reader->getDataSize()
-                                         : m_reader->getDataSize() / quint64(m_channels) * 2;
+        m_dataSize = m_kind == Kind::Dsf ? m_reader->getDataSize() : m_reader->getDataSize() / quint64(m_channels) * 2;
         g_CurMusicPlay.duration = qint64(m_reader->get_duration());
     }
 
@@ -171,7 +171,8 @@ void SACD::packInterleaved(const uint8_t *in, uint32_t inBytes, int channels, ui
             uint32_t v;
             std::memcpy(&v, in + 4 * w, 4);
             // Byte lanes (little-endian load): b0 b1 b2 b3 -> b2 b0 b3 b1.
-            const uint32_t r = ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 8) | ((v >> 8) & 0xFF0000u) | ((v << 16) & 0xFF000000u);
+            const uint32_t r =
+                ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 8) | ((v >> 8) & 0xFF0000u) | ((v << 16) & 0xFF000000u);
             std::memcpy(out + 4 * w, &r, 4);
         }
     }

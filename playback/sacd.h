@@ -64,16 +64,16 @@ private:
     bool readFrame(QByteArray *out, bool &isDst, bool &shortFrame);
 
     std::unique_ptr<sacd_media_t> m_media;
-    std::vector<uint8_t> m_frame;   // one frame as the reader delivers it
-    int m_frameSize = 0;            // output bytes of one frame
+    std::vector<uint8_t> m_frame; // one frame as the reader delivers it
+    int m_frameSize = 0;          // output bytes of one frame
     int m_blockBytes = 0;
     int m_packSize = 0;
     int m_framerate = 75;
     quint64 m_dataSize = 0;
     quint64 m_blockCount = 1;
     double m_secondsPerUnit = 0;
-    QByteArray m_carry;             // output bytes beyond the last block
-    bool m_interleaved = false;     // the reader delivers byte-interleaved frames
+    QByteArray m_carry;         // output bytes beyond the last block
+    bool m_interleaved = false; // the reader delivers byte-interleaved frames
     int m_samplerate = 0;
     int m_channels = 0;
     std::unique_ptr<sacd_reader_t> m_reader;

@@ -63,8 +63,7 @@ bool sacdSignatureAt(sacd_media_t &media, int64_t offset)
 
 sacd_disc_t::sacd_disc_t()
     : m_sector_buffer(SACD_LSN_SIZE)
-{
-}
+{}
 
 sacd_disc_t::~sacd_disc_t()
 {
@@ -189,11 +188,21 @@ bool sacd_disc_t::read_master_toc()
         const size_t base = SACD_LSN_SIZE;
         const size_t end = base + SACD_LSN_SIZE;
         std::string *fields[16] = {
-            &m_text.album_title,          &m_text.album_artist,          &m_text.album_publisher,
-            &m_text.album_copyright,      &m_text.album_title_phonetic,  &m_text.album_artist_phonetic,
-            &m_text.album_publisher_phonetic, &m_text.album_copyright_phonetic, &m_text.disc_title,
-            &m_text.disc_artist,          &m_text.disc_publisher,        &m_text.disc_copyright,
-            &m_text.disc_title_phonetic,  &m_text.disc_artist_phonetic,  &m_text.disc_publisher_phonetic,
+            &m_text.album_title,
+            &m_text.album_artist,
+            &m_text.album_publisher,
+            &m_text.album_copyright,
+            &m_text.album_title_phonetic,
+            &m_text.album_artist_phonetic,
+            &m_text.album_publisher_phonetic,
+            &m_text.album_copyright_phonetic,
+            &m_text.disc_title,
+            &m_text.disc_artist,
+            &m_text.disc_publisher,
+            &m_text.disc_copyright,
+            &m_text.disc_title_phonetic,
+            &m_text.disc_artist_phonetic,
+            &m_text.disc_publisher_phonetic,
             &m_text.disc_copyright_phonetic,
         };
         for (int i = 0; i < 16; ++i) {
@@ -306,21 +315,50 @@ bool sacd_disc_t::parse_track_text(scarletbook_area_t &area, size_t base, size_t
             p = base + ((p - base + 3) & ~size_t(3));
             std::string *field = nullptr;
             switch (type) {
-            case 0x01: field = &text.track_type_title; break;
-            case 0x02: field = &text.track_type_performer; break;
-            case 0x03: field = &text.track_type_songwriter; break;
-            case 0x04: field = &text.track_type_composer; break;
-            case 0x05: field = &text.track_type_arranger; break;
-            case 0x06: field = &text.track_type_message; break;
-            case 0x07: field = &text.track_type_extra_message; break;
-            case 0x81: field = &text.track_type_title_phonetic; break;
-            case 0x82: field = &text.track_type_performer_phonetic; break;
-            case 0x83: field = &text.track_type_songwriter_phonetic; break;
-            case 0x84: field = &text.track_type_composer_phonetic; break;
-            case 0x85: field = &text.track_type_arranger_phonetic; break;
-            case 0x86: field = &text.track_type_message_phonetic; break;
-            case 0x87: field = &text.track_type_extra_message_phonetic; break;
-            default: break;
+            case 0x01:
+                field = &text.track_type_title;
+                break;
+            case 0x02:
+                field = &text.track_type_performer;
+                break;
+            case 0x03:
+                field = &text.track_type_songwriter;
+                break;
+            case 0x04:
+                field = &text.track_type_composer;
+                break;
+            case 0x05:
+                field = &text.track_type_arranger;
+                break;
+            case 0x06:
+                field = &text.track_type_message;
+                break;
+            case 0x07:
+                field = &text.track_type_extra_message;
+                break;
+            case 0x81:
+                field = &text.track_type_title_phonetic;
+                break;
+            case 0x82:
+                field = &text.track_type_performer_phonetic;
+                break;
+            case 0x83:
+                field = &text.track_type_songwriter_phonetic;
+                break;
+            case 0x84:
+                field = &text.track_type_composer_phonetic;
+                break;
+            case 0x85:
+                field = &text.track_type_arranger_phonetic;
+                break;
+            case 0x86:
+                field = &text.track_type_message_phonetic;
+                break;
+            case 0x87:
+                field = &text.track_type_extra_message_phonetic;
+                break;
+            default:
+                break;
             }
             if (field)
                 *field = s;
@@ -359,9 +397,15 @@ scarletbook_area_t *sacd_disc_t::get_area(area_id_e area)
 {
     int idx = -1;
     switch (area) {
-    case AREA_TWOCH: idx = m_twoch_area_idx; break;
-    case AREA_MULCH: idx = m_mulch_area_idx; break;
-    case AREA_BOTH: idx = m_twoch_area_idx >= 0 ? m_twoch_area_idx : m_mulch_area_idx; break;
+    case AREA_TWOCH:
+        idx = m_twoch_area_idx;
+        break;
+    case AREA_MULCH:
+        idx = m_mulch_area_idx;
+        break;
+    case AREA_BOTH:
+        idx = m_twoch_area_idx >= 0 ? m_twoch_area_idx : m_mulch_area_idx;
+        break;
     }
     return idx >= 0 ? &m_area[idx] : nullptr;
 }
@@ -403,7 +447,8 @@ uint64_t sacd_disc_t::getDataSize()
 {
     if (!m_current_area)
         return 0;
-    const uint64_t perFrame = uint64_t(SACD_SAMPLING_FREQUENCY / 8 / SACD_FRAME_RATE) * m_current_area->area_toc.channel_count;
+    const uint64_t perFrame =
+        uint64_t(SACD_SAMPLING_FREQUENCY / 8 / SACD_FRAME_RATE) * m_current_area->area_toc.channel_count;
     return uint64_t(track_frames(*m_current_area, m_track_number)) * perFrame;
 }
 
@@ -593,7 +638,7 @@ bool sacd_disc_t::getTrackDetails(uint32_t track, area_id_e area, TrackDetails *
     if (!details || !a || track >= a->area_toc.track_count)
         return false;
     const area_track_text_t &t = a->area_track_text[track];
-    details->strAlbum = !m_text.album_title.empty() ? m_text.album_title
+    details->strAlbum = !m_text.album_title.empty()  ? m_text.album_title
                         : !m_text.disc_title.empty() ? m_text.disc_title
                                                      : std::string("Unknown Album");
     details->strArtist = t.track_type_performer.empty() ? std::string("Unknown Artist") : t.track_type_performer;

@@ -189,7 +189,7 @@ private:
     std::array<packet_info_t, 8> m_packet_info{};
     int m_packet_count = 0;
     int m_packet_index = 0;
-    uint32_t m_frame_size = 0;    // bytes of the frame assembled so far
+    uint32_t m_frame_size = 0; // bytes of the frame assembled so far
     bool m_frame_started = false;
     bool m_frame_dst = false;
     bool m_frame_invalid = false;

@@ -10,7 +10,7 @@ using namespace sacd_bytes;
 
 namespace {
 
-constexpr uint64_t kMaxFrameSize = 4u << 20;  // larger frames are not DSD of any real rate
+constexpr uint64_t kMaxFrameSize = 4u << 20; // larger frames are not DSD of any real rate
 constexpr uint64_t kMaxId3Size = 16u << 20;
 constexpr size_t kMaxMarkers = 4096;
 
@@ -56,7 +56,8 @@ bool sacd_dsdiff_t::open(sacd_media_t *media)
         return false;
     m_frm8_size = be64(hdr + 4);
     // A size beyond the file is read as far as the file goes.
-    const uint64_t end = std::min<uint64_t>(12 + std::min<uint64_t>(m_frm8_size, uint64_t(fileSize)), uint64_t(fileSize));
+    const uint64_t end =
+        std::min<uint64_t>(12 + std::min<uint64_t>(m_frm8_size, uint64_t(fileSize)), uint64_t(fileSize));
 
     std::vector<Marker> markers;
     uint64_t pos = 16;
@@ -274,7 +275,8 @@ uint64_t sacd_dsdiff_t::timeToOffset(double seconds) const
 uint32_t sacd_dsdiff_t::get_track_count(area_id_e area)
 {
     switch (area) {
-    case AREA_BOTH: break;
+    case AREA_BOTH:
+        break;
     case AREA_TWOCH:
         if (m_channel_count != 2)
             return 0;

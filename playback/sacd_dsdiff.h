@@ -72,7 +72,7 @@ private:
     uint32_t m_current_subsong = 0;
     uint64_t m_track_start = 0; // bytes from the data start
     uint64_t m_track_size = 0;
-    uint64_t m_track_pos = 0;   // bytes read inside the track
+    uint64_t m_track_pos = 0; // bytes read inside the track
     bool m_is_dst = false;
     bool m_has_sound = false;
 };

@@ -23,14 +23,22 @@ constexpr uint32_t kMaxBlockSize = 1u << 20;
 int loudspeakerCode(uint32_t channelType)
 {
     switch (channelType) {
-    case 1: return 5; // mono
-    case 2: return 0; // stereo
-    case 3: return 6; // three channels
-    case 4: return 1; // quad
-    case 5: return 2; // four channels
-    case 6: return 3; // five channels
-    case 7: return 4; // 5.1
-    default: return 65535;
+    case 1:
+        return 5; // mono
+    case 2:
+        return 0; // stereo
+    case 3:
+        return 6; // three channels
+    case 4:
+        return 1; // quad
+    case 5:
+        return 2; // four channels
+    case 6:
+        return 3; // five channels
+    case 7:
+        return 4; // 5.1
+    default:
+        return 65535;
     }
 }
 
@@ -206,9 +214,12 @@ uint32_t sacd_dsf_t::get_track_count(area_id_e area)
     if (!m_media)
         return 0;
     switch (area) {
-    case AREA_BOTH: return 1;
-    case AREA_TWOCH: return m_channel_count <= 2 ? 1 : 0;
-    case AREA_MULCH: return m_channel_count > 2 ? 1 : 0;
+    case AREA_BOTH:
+        return 1;
+    case AREA_TWOCH:
+        return m_channel_count <= 2 ? 1 : 0;
+    case AREA_MULCH:
+        return m_channel_count > 2 ? 1 : 0;
     }
     return 0;
 }

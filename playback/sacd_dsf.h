@@ -53,12 +53,12 @@ private:
     uint64_t m_file_size = 0;
     std::vector<uint8_t> m_block_data; // one block group: channels x block size
     uint32_t m_block_size = 0;
-    uint64_t m_block_group = 0;        // index of the next block group to read
-    uint64_t m_sample_count = 0;       // per channel
-    uint64_t m_bytes_per_channel = 0;  // sample count / 8, limited by the data chunk
+    uint64_t m_block_group = 0;       // index of the next block group to read
+    uint64_t m_sample_count = 0;      // per channel
+    uint64_t m_bytes_per_channel = 0; // sample count / 8, limited by the data chunk
     uint64_t m_data_offset = 0;
     uint64_t m_data_size = 0;
-    uint64_t m_data_end_offset = 0;    // whole block groups
+    uint64_t m_data_end_offset = 0; // whole block groups
     bool m_is_lsb = false;
     uint64_t m_metadata_offset = 0;
 };

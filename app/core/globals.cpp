@@ -80,7 +80,7 @@ void QTlog(const QString &text)
     if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
         return;
     const QString line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"))
-        + QLatin1Char(' ') + text + QStringLiteral("\r\n");
+                         + QLatin1Char(' ') + text + QStringLiteral("\r\n");
     f.write(line.toUtf8());
     f.flush();
     f.close();
@@ -113,8 +113,8 @@ void InitData()
     m_UsedBufSize = 0;
 
     NotRead_DirList = QStringList{QStringLiteral("$recycle.bin"), QStringLiteral("recycler"),
-                                  QStringLiteral("android"), QStringLiteral("system volume information"),
-                                  QStringLiteral("cache"), QStringLiteral("lost.dir")};
+                                  QStringLiteral("android"),      QStringLiteral("system volume information"),
+                                  QStringLiteral("cache"),        QStringLiteral("lost.dir")};
 
     InterfaceNavigationList.clear();
 

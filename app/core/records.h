@@ -10,6 +10,60 @@
 #include <QString>
 #include <QStringList>
 
+// Named values of the int fields below. The fields stay int: the numbers are
+// stored in the library and the settings file and travel on the serial links.
+
+// CurMusicPlayStruct::playState.
+enum PlayState : int {
+    PlayStopped = 1, // stopped, or a file being opened (also after a seek)
+    PlayPlaying = 2,
+    PlayPaused = 3,
+};
+
+// CurMusicPlayStruct::playMode.
+enum PlayMode : int {
+    ModeListOrder = 0,  // the list in order, wrapping at its end
+    ModeRepeatSong = 1, // the current song again
+    ModeRepeatDir = 2,  // the current directory in order
+    ModeShuffleDir = 3, // random within the current directory
+    ModeShuffleAll = 4, // random over all songs
+};
+
+// CurMusicPlayStruct::musiclistType.
+enum MusicListType : int {
+    ListAllSongs = 0,  // every song of the mounted disks
+    ListDirectory = 1, // the songs of curDirPath
+    ListSearch = 2,    // a search result described by songsearchConfig
+};
+
+// The library's song lists by category (search and category lists).
+enum SearchType : int {
+    SearchArtist = 1,
+    SearchAlbum = 2,
+    SearchTitle = 3,
+    SearchFileType = 4,
+    SearchDate = 5,
+    SearchSize = 6,
+};
+
+// The source selected on the MCU: first byte of its system record.
+enum InputSource : int {
+    SourceHiLevel = 1,
+    SourceBluetooth = 2,
+    SourceAux = 3,
+    SourceUsbAudio = 4, // audio from a computer over USB
+    SourceUsb = 5,      // this player, playing from storage
+};
+
+// CurMusicPlayStruct::currentScreen and the screen history.
+enum ScreenId : int {
+    ScreenMain = 1, // now playing
+    ScreenBrowser = 2,
+    ScreenSetup = 3,
+    ScreenFreqSwitch = 4,
+    ScreenElectricCheck = 5,
+};
+
 // One playable item of a play list. A DSD image item's path carries
 // "__M__track__M__area" after the real file path; a CUE track's path is its
 // sheet's path and its fileName is the track title.
@@ -36,20 +90,20 @@ struct DiskInfo {
     QString storageId;      // name of the partition's folder
     qint64 diskSizes = 0;   // total bytes
     qint64 diskAvailSize = 0;
-    int port = 0;           // USB port 1..3 from "usb-storage_N"
-    int diskID = 0;         // row in pre_diskList
-    int musicTableID = 0;   // 1..3: which pre_diskdirN / pre_diskmusicN pair
-    int arrivalNo = 0;      // order in which the volume was found
+    int port = 0;         // USB port 1..3 from "usb-storage_N"
+    int diskID = 0;       // row in pre_diskList
+    int musicTableID = 0; // 1..3: which pre_diskdirN / pre_diskmusicN pair
+    int arrivalNo = 0;    // order in which the volume was found
     bool appendToList = false;
     bool hasSongs = false;
 };
 
 // One row of any list screen. Rows are identified by their title.
 struct ListInfo {
-    QString iconPath;  // empty: no icon, text at x = 10; else text at x = 59
+    QString iconPath; // empty: no icon, text at x = 10; else text at x = 59
     QString title;
-    int attr = 0;      // row attribute for the list widgets
-    int type = 0;      // row kind
+    int attr = 0; // row attribute for the list widgets
+    int type = 0; // row kind
     int id = -1;
     QString value;
     QString rightText;
@@ -110,7 +164,7 @@ struct CurMusicPlayStruct {
     Shared<bool> dbRebuilding = false;
     Shared<QString> dbVersion;
     Shared<int> outputSampleRate = 192000;
-    Shared<int> outputSampleFormat = 1; // AV_SAMPLE_FMT_S16
+    Shared<int> outputSampleFormat = 1;      // AV_SAMPLE_FMT_S16
     Shared<quint64> outputChannelLayout = 3; // front left + front right
     Shared<int> outputBits = 16;
     Shared<bool> listSelected = false;

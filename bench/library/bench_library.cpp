@@ -60,12 +60,14 @@ void generate(int songs, const QList<DiskInfo> &disks)
     for (int v = 0; v < disks.size(); ++v) {
         const DiskInfo &d = disks.at(v);
         const QByteArray disk = QStringLiteral("insert into pre_diskList values('STICK%1','ext4','%2','1','%3',%4,2);")
-                                    .arg(v).arg(d.diskSizes).arg(sqliteEscape(d.diskPath)).arg(d.musicTableID)
+                                    .arg(v)
+                                    .arg(d.diskSizes)
+                                    .arg(sqliteEscape(d.diskPath))
+                                    .arg(d.musicTableID)
                                     .toUtf8();
         sqlite3_exec(db, disk.constData(), nullptr, nullptr, nullptr);
         sqlite3_stmt *st = nullptr;
-        const QByteArray sql = "insert into " + get_MusicTableName(&d).toLatin1()
-            + " values(?,?,?,?,?,?,?,?,?,?,?,?)";
+        const QByteArray sql = "insert into " + get_MusicTableName(&d).toLatin1() + " values(?,?,?,?,?,?,?,?,?,?,?,?)";
         sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
         for (int i = 0; i < counts[v]; ++i) {
             const QString title = randomName(rng, i % 4 == 0);
@@ -73,16 +75,21 @@ void generate(int songs, const QList<DiskInfo> &disks)
             const QString album = albums.at(rng.bounded(albums.size()));
             const char *ext = exts[rng.bounded(6)];
             const QString path = QStringLiteral("Folder%1/%2.%3").arg(i / 50).arg(title).arg(QLatin1String(ext));
-            const QByteArray f[] = {sqliteEscape(title).toUtf8(), DataBase::GetFirstLetterResu(title).toUtf8(),
-                                    QByteArray(ext), sqliteEscape(path).toUtf8(),
+            const QByteArray f[] = {sqliteEscape(title).toUtf8(),
+                                    DataBase::GetFirstLetterResu(title).toUtf8(),
+                                    QByteArray(ext),
+                                    sqliteEscape(path).toUtf8(),
                                     QByteArray::number(1000000 + rng.bounded(90000000)),
-                                    sqliteEscape(artist).toUtf8(), DataBase::GetFirstLetterResu(artist).toUtf8(),
-                                    sqliteEscape(album).toUtf8(), DataBase::GetFirstLetterResu(album).toUtf8()};
+                                    sqliteEscape(artist).toUtf8(),
+                                    DataBase::GetFirstLetterResu(artist).toUtf8(),
+                                    sqliteEscape(album).toUtf8(),
+                                    DataBase::GetFirstLetterResu(album).toUtf8()};
             sqlite3_bind_int(st, 1, 1 + i / 50);
             for (int k = 0; k < 9; ++k)
                 sqlite3_bind_text(st, 2 + k, f[k].constData(), f[k].size(), SQLITE_TRANSIENT);
             // Modification days at midnight, as the scanner stores them.
-            sqlite3_bind_int64(st, 11, ConversionTime(QDateTime::fromSecsSinceEpoch(1500000000 + rng.bounded(200000000))));
+            sqlite3_bind_int64(st, 11,
+                               ConversionTime(QDateTime::fromSecsSinceEpoch(1500000000 + rng.bounded(200000000))));
             sqlite3_bind_int(st, 12, d.diskID);
             sqlite3_step(st);
             sqlite3_reset(st);
@@ -140,10 +147,13 @@ int main(int argc, char *argv[])
     db.createConnection();
     QElapsedTimer clock;
     qint64 firstRowNs = -1;
-    QObject::connect(&db, &DataBase::readDBInfo, &db, [&](ListInfo, int) {
-        if (firstRowNs < 0)
-            firstRowNs = clock.nsecsElapsed();
-    }, Qt::DirectConnection);
+    QObject::connect(
+        &db, &DataBase::readDBInfo, &db,
+        [&](ListInfo, int) {
+            if (firstRowNs < 0)
+                firstRowNs = clock.nsecsElapsed();
+        },
+        Qt::DirectConnection);
 
     std::printf("%-28s %10s %10s %8s   goal\n", "list", "first ms", "all ms", "rows");
     const char *names[] = {"", "artist", "album", "title", "file type", "date", "size"};

@@ -18,8 +18,8 @@ int main(int argc, char *argv[])
         return 2;
     }
     av_log_set_level(AV_LOG_ERROR);
-    const QStringList patterns{"*.mp3", "*.wav", "*.dsf", "*.dff", "*.flac", "*.ape", "*.m4a",
-                               "*.wma", "*.alac", "*.aiff", "*.aif", "*.aac"};
+    const QStringList patterns{"*.mp3", "*.wav", "*.dsf",  "*.dff",  "*.flac", "*.ape",
+                               "*.m4a", "*.wma", "*.alac", "*.aiff", "*.aif",  "*.aac"};
     QDirIterator it(QString::fromLocal8Bit(argv[1]), patterns, QDir::Files, QDirIterator::Subdirectories);
     long files = 0;
     long entries = 0;

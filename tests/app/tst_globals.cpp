@@ -61,9 +61,8 @@ private slots:
         g_TempData.usbPaused = true;
         InterfaceNavigationList = {1, 2};
         InitData();
-        QCOMPARE(musicFormatList,
-                 QStringList({"*.mp3", "*.wav", "*.dsf", "*.dff", "*.cue", "*.flac", "*.ape", "*.m4a", "*.wma",
-                              "*.alac", "*.aiff", "*.aif", "*.aac", "*.iso"}));
+        QCOMPARE(musicFormatList, QStringList({"*.mp3", "*.wav", "*.dsf", "*.dff", "*.cue", "*.flac", "*.ape", "*.m4a",
+                                               "*.wma", "*.alac", "*.aiff", "*.aif", "*.aac", "*.iso"}));
         QCOMPARE(NotRead_DirList, QStringList({"$recycle.bin", "recycler", "android", "system volume information",
                                                "cache", "lost.dir"}));
         QCOMPARE(int(g_CurMusicPlay.outputSampleRate), 192000);
@@ -180,9 +179,9 @@ private slots:
         const QByteArray all = f.readAll();
         QCOMPARE(all.size() > 5120000, kept);
         const QByteArray mine = kept ? all.mid(5120000) : all;
-        const QRegularExpression re(QStringLiteral(
-            "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ={28}VDX-730 APP Runing={32}\n\r\n"
-            "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} second line é\r\n$"));
+        const QRegularExpression re(
+            QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ={28}VDX-730 APP Runing={32}\n\r\n"
+                           "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} second line é\r\n$"));
         QVERIFY2(re.match(QString::fromUtf8(mine)).hasMatch(), mine.left(200).constData());
         TestSandbox::leave();
         InitPaths();

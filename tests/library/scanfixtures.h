@@ -42,8 +42,9 @@ inline bool run(const QString &program, const QStringList &args, QByteArray *out
 inline bool tone(const QString &path, const QMap<QString, QString> &tags = {}, double seconds = 0.3)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QStringList args{"-v", "error", "-y", "-f", "lavfi", "-i", QStringLiteral("sine=frequency=440:duration=%1").arg(seconds),
-                     "-ac", "1", "-ar", "8000"};
+    QStringList args{
+        "-v",  "error", "-y",  "-f",  "lavfi", "-i", QStringLiteral("sine=frequency=440:duration=%1").arg(seconds),
+        "-ac", "1",     "-ar", "8000"};
     for (auto it = tags.cbegin(); it != tags.cend(); ++it)
         args << "-metadata" << it.key() + QLatin1Char('=') + it.value();
     args << path;
@@ -130,7 +131,8 @@ inline QJsonObject dsdgen(const QString &kind, const QString &path, const QStrin
     QDir().mkpath(QFileInfo(path).absolutePath());
     QByteArray out;
     if (!run(QStringLiteral("/usr/bin/python3"),
-             QStringList{TestSandbox::sourceDir() + QStringLiteral("/tools/dsdgen/dsdgen.py"), kind, path} + options, &out))
+             QStringList{TestSandbox::sourceDir() + QStringLiteral("/tools/dsdgen/dsdgen.py"), kind, path} + options,
+             &out))
         return QJsonObject();
     return QJsonDocument::fromJson(out).object();
 }

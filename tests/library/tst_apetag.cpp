@@ -46,8 +46,8 @@ void TstApeTag::readsTag_data()
                                                  << "范特西";
     const QByteArray gbk = QTextCodec::codecForName("GBK")->fromUnicode(QStringLiteral("张学友"));
     QTest::newRow("GBK value") << audio + apeTag({{"Artist", gbk}}) << "张学友" << QString();
-    QTest::newRow("first of several values") << audio + apeTag({{"Artist", QByteArray("One\0Two", 7)}}) << "One"
-                                             << QString();
+    QTest::newRow("first of several values")
+        << audio + apeTag({{"Artist", QByteArray("One\0Two", 7)}}) << "One" << QString();
     // A binary item (a picture) before the text ones is stepped over.
     QTest::newRow("binary item skipped")
         << audio + apeTag({{"Cover Art (Front)", QByteArray(300, '\xFF')}, {"Artist", "After"}}, 2000, true, {2u, 0u})

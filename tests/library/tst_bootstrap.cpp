@@ -14,7 +14,10 @@
 
 namespace {
 
-QString buildPackage() { return TestSandbox::binaryDir() + QStringLiteral("/fileres.rcc"); }
+QString buildPackage()
+{
+    return TestSandbox::binaryDir() + QStringLiteral("/fileres.rcc");
+}
 
 QByteArray md5(const QString &path)
 {
@@ -33,10 +36,7 @@ private:
     TestSandbox *m_sb = nullptr;
 
     QString sb(const QString &boardPath) const { return m_sb->path(boardPath); }
-    int reboots() const
-    {
-        return m_sb->readFile(QStringLiteral("var/log/reboot.log")).count(QStringLiteral("reboot"));
-    }
+    int reboots() const { return m_sb->readFile(QStringLiteral("var/log/reboot.log")).count(QStringLiteral("reboot")); }
     // Wraps md5sum so that the test sees every call the bootstrap makes.
     void countMd5Calls() const
     {
@@ -115,7 +115,7 @@ private slots:
         for (const QString &font : ExeShellForDB::fontNames())
             QVERIFY2(QFile::exists(sb("/usr/share/fonts/ttf/") + font), qPrintable(font));
         QVERIFY(m_sb->readFile(QStringLiteral("etc/fstab")).contains(QStringLiteral("/run/media/mmcblk1p3")));
-        QCOMPARE(reboots(), 2); // update script, fstab
+        QCOMPARE(reboots(), 2);                                                // update script, fstab
         QVERIFY(!QResource(QStringLiteral(":/db/DataBase/run.sh")).isValid()); // package unregistered again
 
         // Second start: the automount script and its udev rule.
@@ -148,7 +148,8 @@ private slots:
         shell.InitSysNeedFiles();
         QVERIFY(!QFile::exists(sb("/home/root/KLVDaemon")));
         QVERIFY(!QFile::exists(sb("/home/root/QXMusicDB.db")));
-        QVERIFY(m_sb->readFile(QStringLiteral("var/log/commands.log")).contains(QStringLiteral("mount -o remount -rw /")));
+        QVERIFY(
+            m_sb->readFile(QStringLiteral("var/log/commands.log")).contains(QStringLiteral("mount -o remount -rw /")));
     }
 
     void volumeBringsThePackage()

@@ -83,15 +83,17 @@ private:
         sqlite3 *db = nullptr;
         sqlite3_open_v2(QFile::encodeName(MusicDataBaseName).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
         sqlite3_stmt *st = nullptr;
-        const QByteArray sql = QStringLiteral("SELECT filePath,fileName FROM pre_diskmusic%1 WHERE diskID=%2 ORDER BY rowid")
-                                   .arg(table)
-                                   .arg(diskID)
-                                   .toUtf8();
+        const QByteArray sql =
+            QStringLiteral("SELECT filePath,fileName FROM pre_diskmusic%1 WHERE diskID=%2 ORDER BY rowid")
+                .arg(table)
+                .arg(diskID)
+                .toUtf8();
         if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) == SQLITE_OK) {
             while (sqlite3_step(st) == SQLITE_ROW)
                 out << sqliteDescape(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0))))
                            + QLatin1Char('|')
-                           + sqliteDescape(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 1))));
+                           + sqliteDescape(
+                               QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 1))));
         }
         sqlite3_finalize(st);
         sqlite3_close_v2(db);

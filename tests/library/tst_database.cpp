@@ -228,7 +228,8 @@ private slots:
         QCOMPARE(m_db->Is_DiskExist(moved, fs, rowid, table, changed), 2);
         QCOMPARE(changed, 0);
         QCOMPARE(QString(g_CurMusicPlay.curDirPath), moved.diskPath + QStringLiteral("/Albums/One"));
-        QCOMPARE(configValue(QStringLiteral("curDirPath")), sqliteEscape(moved.diskPath + QStringLiteral("/Albums/One")));
+        QCOMPARE(configValue(QStringLiteral("curDirPath")),
+                 sqliteEscape(moved.diskPath + QStringLiteral("/Albums/One")));
         QCOMPARE(m_db->Count_SongsFromDiskID(d), 1);
         // A saved folder that was the old root becomes the new root.
         g_CurMusicPlay.curDirPath = moved.diskPath;
@@ -333,9 +334,10 @@ private slots:
         for (int v = 0; v < volumes; ++v) {
             DiskInfo d = addVolume(v + 1, QStringLiteral("sd%1").arg(v), 5000000 + v, 1);
             const int root = addFolder(d, 0, QStringLiteral("USBBASEROOTPATH"));
-            addSong(d, root, QString::fromUtf8("中国%1.flac").arg(v), QString::fromUtf8("周杰伦"), "Album B", 2048, day1);
-            addSong(d, root, QStringLiteral("apple%1.mp3").arg(v), QStringLiteral("Adele"), "Album A",
-                    1610612736, day2);
+            addSong(d, root, QString::fromUtf8("中国%1.flac").arg(v), QString::fromUtf8("周杰伦"), "Album B", 2048,
+                    day1);
+            addSong(d, root, QStringLiteral("apple%1.mp3").arg(v), QStringLiteral("Adele"), "Album A", 1610612736,
+                    day2);
             addSong(d, root, QStringLiteral("zed%1.dsf").arg(v), QString(), QString(), 700, day1);
         }
         QList<TempInfoList> out;

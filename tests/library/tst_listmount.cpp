@@ -37,7 +37,8 @@ private:
     QString insert(const QString &img, int port, const QString &part = QStringLiteral("sda1"))
     {
         bool ok = false;
-        const QString mp = ScanFixtures::usb(*m_sb, {"insert", img, "--port", QString::number(port), "--partition", part}, &ok);
+        const QString mp =
+            ScanFixtures::usb(*m_sb, {"insert", img, "--port", QString::number(port), "--partition", part}, &ok);
         return ok ? mp : QString();
     }
 
@@ -106,7 +107,10 @@ void TstListMount::cleanupTestCase()
     delete m_sb; // unmounts and detaches what a failed test left
 }
 
-void TstListMount::init() { UsingUSBDiskList.clear(); }
+void TstListMount::init()
+{
+    UsingUSBDiskList.clear();
+}
 
 void TstListMount::cleanup()
 {
@@ -350,7 +354,8 @@ void TstListMount::interfaceClass_data()
     QTest::newRow("two digits") << "      bInterfaceClass        10 CDC Data\n" << 10;
     QTest::newRow("vendor") << "      bInterfaceClass       255 Vendor Specific Class\n" << 255;
     QTest::newRow("first interface counts")
-        << "      bInterfaceClass         6 Imaging\n      bInterfaceClass       255 Vendor Specific Class\n" << 6;
+        << "      bInterfaceClass         6 Imaging\n      bInterfaceClass       255 Vendor Specific Class\n"
+        << 6;
     QTest::newRow("nothing") << "" << -1;
 }
 

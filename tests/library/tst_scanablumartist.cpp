@@ -66,10 +66,11 @@ private:
                                    .arg(d.diskID)
                                    .toUtf8();
         if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) == SQLITE_OK) {
-            auto text = [&](int c) { return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, c))); };
+            auto text = [&](int c) {
+                return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, c)));
+            };
             while (sqlite3_step(st) == SQLITE_ROW)
-                out.insert(sqliteDescape(text(0)),
-                           {sqliteDescape(text(1)), text(2), sqliteDescape(text(3)), text(4)});
+                out.insert(sqliteDescape(text(0)), {sqliteDescape(text(1)), text(2), sqliteDescape(text(3)), text(4)});
         }
         sqlite3_finalize(st);
         sqlite3_close_v2(db);
@@ -125,7 +126,8 @@ void TstScanAblumArtist::fillsTags()
     QVERIFY(!ScanFixtures::dsdgen("iso", r + "disc.iso", {"--tracks", "0.2,0.2", "--performers", "P1|P2"}).isEmpty());
     QVERIFY(ScanFixtures::writeFile(r + "monkey.ape", ScanFixtures::apeFile({{"Artist", "Ape"}, {"Album", "猴"}})));
     QVERIFY(ScanFixtures::writeFile(r + "garbage.mp3", QByteArray(3000, '\x5A')));
-    for (const char *rel : {"tagged.mp3", "untagged.flac", "sheet.cue", "disc.iso__M__1__M__1", "monkey.ape", "garbage.mp3"})
+    for (const char *rel :
+         {"tagged.mp3", "untagged.flac", "sheet.cue", "disc.iso__M__1__M__1", "monkey.ape", "garbage.mp3"})
         song(d, QString::fromUtf8(rel));
     song(d, "has artist.mp3", "Somebody");
 

@@ -29,7 +29,10 @@ struct Row {
     }
 };
 
-qint64 day(const QString &file) { return ConversionTime(QFileInfo(file).lastModified()); }
+qint64 day(const QString &file)
+{
+    return ConversionTime(QFileInfo(file).lastModified());
+}
 
 QString expect(const QString &title, const QString &ext, const QString &rel, qint64 size, const QString &author,
                const QString &album, qint64 createTime)
@@ -143,8 +146,8 @@ private:
                   .arg(d.diskID)
                   .toUtf8(),
               [&](sqlite3_stmt *st) {
-                  out.insert(sqliteDescape(text(st, 0)), {sqlite3_column_int(st, 1), sqlite3_column_int(st, 2),
-                                                          sqlite3_column_int(st, 3)});
+                  out.insert(sqliteDescape(text(st, 0)),
+                             {sqlite3_column_int(st, 1), sqlite3_column_int(st, 2), sqlite3_column_int(st, 3)});
               });
         return out;
     }
@@ -253,14 +256,15 @@ void TstScanner::libraryRows()
     QVERIFY(ScanFixtures::copy(fix("plain.flac"), r + "Music/Sub/album.flac"));
     QVERIFY(ScanFixtures::cueSheet(r + "Music/Sub/album.cue", "album.flac", {"First", "Second", "First"}));
     QVERIFY(ScanFixtures::copy(fix("plain.flac"), r + "Other/other.flac"));
-    QVERIFY(ScanFixtures::cueSheet(r + "Other/other.cue", "other.flac", {"First", "Third"}, "Other Album", "Other One"));
+    QVERIFY(
+        ScanFixtures::cueSheet(r + "Other/other.cue", "other.flac", {"First", "Third"}, "Other Album", "Other One"));
     QVERIFY(ScanFixtures::cueSheet(r + "Other/missing.cue", "nothere.flac", {"Lost"}));
     QVERIFY(ScanFixtures::writeFile(r + "Other/broken.cue", "TITLE \"x\"\nPERFORMER \"y\"\n  TRACK 01 AUDIO\n"));
     // DSD: an image with both areas (the second track untitled), an image
     // without texts, DSF with tags, DSDIFF; and a Monkey's Audio file.
-    const QJsonObject two = ScanFixtures::dsdgen("iso", r + "Discs/two.iso",
-                                                 {"--areas", "both", "--tracks", "0.2,0.3", "--titles", "One|",
-                                                  "--performers", "P1|P2"});
+    const QJsonObject two =
+        ScanFixtures::dsdgen("iso", r + "Discs/two.iso",
+                             {"--areas", "both", "--tracks", "0.2,0.3", "--titles", "One|", "--performers", "P1|P2"});
     QVERIFY(!two.isEmpty());
     QVERIFY(!ScanFixtures::dsdgen("iso", r + "Discs/notext.iso", {"--no-text", "--tracks", "0.2"}).isEmpty());
     QVERIFY(!ScanFixtures::dsdgen("dsf", r + "Discs/d.dsf", {"--seconds", "0.1", "--id3"}).isEmpty());
@@ -284,7 +288,8 @@ void TstScanner::libraryRows()
                    day(r + "a:b/colon.mp3"));
     const qint64 flacSize = QFileInfo(r + "Music/Sub/album.flac").size();
     for (const char *t : {"First", "Second"})
-        want << expect(t, "flac", "Music/Sub/album.cue", flacSize, "Cue Artist", "Cue Album", day(r + "Music/Sub/album.flac"));
+        want << expect(t, "flac", "Music/Sub/album.cue", flacSize, "Cue Artist", "Cue Album",
+                       day(r + "Music/Sub/album.flac"));
     want << expect("album", "flac", "Music/Sub/album.flac", flacSize, "", "", day(r + "Music/Sub/album.flac"));
     for (const char *t : {"First", "Third"})
         want << expect(t, "flac", "Other/other.cue", flacSize, "Other One", "Other Album", day(r + "Other/other.flac"));
@@ -299,18 +304,21 @@ void TstScanner::libraryRows()
             const QJsonObject t = tracks.at(i).toObject();
             const qint64 end = i + 1 < tracks.size() ? tracks.at(i + 1).toObject().value("lsn").toInt()
                                                      : area.value("track_end").toInt() + 1;
-            const QString title = t.value("title").toString().isEmpty() ? QStringLiteral("02 two") : t.value("title").toString();
+            const QString title =
+                t.value("title").toString().isEmpty() ? QStringLiteral("02 two") : t.value("title").toString();
             want << expect(title, "iso",
                            QStringLiteral("Discs/two.iso__M__%1__M__%2").arg(i).arg(area.value("area").toInt()),
                            (end - t.value("lsn").toInt()) * 2048, t.value("performer").toString(), "VDX Album", isoDay);
         }
     }
-    const QJsonObject plainImage = ScanFixtures::dsdgen("iso", m_sb->dir() + "/probe.iso", {"--no-text", "--tracks", "0.2"});
+    const QJsonObject plainImage =
+        ScanFixtures::dsdgen("iso", m_sb->dir() + "/probe.iso", {"--no-text", "--tracks", "0.2"});
     const QJsonObject plainArea = plainImage.value("areas").toArray().first().toObject();
     const qint64 plainSize = (plainArea.value("track_end").toInt() + 1
                               - plainArea.value("tracks").toArray().first().toObject().value("lsn").toInt())
                              * 2048;
-    want << expect("01 notext", "iso", "Discs/notext.iso__M__0__M__1", plainSize, "未知", "未知", day(r + "Discs/notext.iso"));
+    want << expect("01 notext", "iso", "Discs/notext.iso__M__0__M__1", plainSize, "未知", "未知",
+                   day(r + "Discs/notext.iso"));
     want << expect("d", "dsf", "Discs/d.dsf", QFileInfo(r + "Discs/d.dsf").size(), "DSF Artist", "DSF Album",
                    day(r + "Discs/d.dsf"));
     want << expect("d", "dff", "Discs/d.dff", QFileInfo(r + "Discs/d.dff").size(), "", "", day(r + "Discs/d.dff"));

@@ -22,13 +22,19 @@ private slots:
     {
         QTest::addColumn<QString>("plain");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("brackets and ampersand") << "Rock & Roll (Live)" << "Rock /& Roll /(Live/)";
+        QTest::newRow("brackets and ampersand") << "Rock & Roll (Live)"
+                                                << "Rock /& Roll /(Live/)";
         QTest::newRow("apostrophe") << "Don't Stop" << QString::fromUtf8("Don/＂t Stop");
-        QTest::newRow("slash first") << "AC/DC_[1]" << "AC//DC/_/[1/]";
-        QTest::newRow("percent") << "100%" << "100/%";
-        QTest::newRow("plain") << "Hello" << "Hello";
-        QTest::newRow("slash before escaped char") << "/_/(" << "///_///(";
-        QTest::newRow("double quote kept") << "say \"hi\"" << "say \"hi\"";
+        QTest::newRow("slash first") << "AC/DC_[1]"
+                                     << "AC//DC/_/[1/]";
+        QTest::newRow("percent") << "100%"
+                                 << "100/%";
+        QTest::newRow("plain") << "Hello"
+                               << "Hello";
+        QTest::newRow("slash before escaped char") << "/_/("
+                                                   << "///_///(";
+        QTest::newRow("double quote kept") << "say \"hi\""
+                                           << "say \"hi\"";
     }
     void escape()
     {
@@ -61,11 +67,16 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("relative");
-        QTest::newRow("file") << "/run/media/usb-storage_1/sda1/Music/a.mp3" << "Music/a.mp3";
-        QTest::newRow("mount point") << "/run/media/usb-storage_1/sda1" << "";
-        QTest::newRow("root file") << "/run/media/usb-storage_3/sdb2/x.flac" << "x.flac";
-        QTest::newRow("port folder only") << "/run/media/usb-storage_2" << "";
-        QTest::newRow("double slash kept") << "/run/media/usb-storage_1/sda1//a" << "/a";
+        QTest::newRow("file") << "/run/media/usb-storage_1/sda1/Music/a.mp3"
+                              << "Music/a.mp3";
+        QTest::newRow("mount point") << "/run/media/usb-storage_1/sda1"
+                                     << "";
+        QTest::newRow("root file") << "/run/media/usb-storage_3/sdb2/x.flac"
+                                   << "x.flac";
+        QTest::newRow("port folder only") << "/run/media/usb-storage_2"
+                                          << "";
+        QTest::newRow("double slash kept") << "/run/media/usb-storage_1/sda1//a"
+                                           << "/a";
     }
     void omitPath()
     {
@@ -79,13 +90,15 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("key");
         QTest::newRow("latin, chinese, digit") << QString::fromUtf8("Hello 世界 2") << "hellosj2";
-        QTest::newRow("band") << "The Beatles 1" << "thebeatles1";
+        QTest::newRow("band") << "The Beatles 1"
+                              << "thebeatles1";
         QTest::newRow("telling entries") << QString::fromUtf8("一丁中国音乐") << "ydzgyl";
         QTest::newRow("last code point") << QString(QChar(0x9FA5)) << "y";
         QTest::newRow("kana") << QString::fromUtf8("こんにちは") << "";
         QTest::newRow("hangul") << QString::fromUtf8("안녕하세요") << "";
         QTest::newRow("beyond the table") << QString(QChar(0x9FA6)) << "";
-        QTest::newRow("punctuation") << "A-B_C!" << "abc";
+        QTest::newRow("punctuation") << "A-B_C!"
+                                     << "abc";
     }
     void sortKeys()
     {
@@ -135,10 +148,9 @@ private slots:
             d.diskPath = path;
             return d;
         };
-        UsingUSBDiskList = {disk(2, 0, 10, "/run/media/usb-storage_2/sda1"),
-                            disk(1, 1, 11, "/run/media/usb-storage_1/sdb1"),
-                            disk(3, 3, 12, "/run/media/usb-storage_3/sdc2"),
-                            disk(3, 2, 13, "/run/media/usb-storage_3/sdc1")};
+        UsingUSBDiskList = {
+            disk(2, 0, 10, "/run/media/usb-storage_2/sda1"), disk(1, 1, 11, "/run/media/usb-storage_1/sdb1"),
+            disk(3, 3, 12, "/run/media/usb-storage_3/sdc2"), disk(3, 2, 13, "/run/media/usb-storage_3/sdc1")};
         std::sort(UsingUSBDiskList.begin(), UsingUSBDiskList.end(), compareDiskListData);
         QList<int> ids;
         for (const DiskInfo &d : UsingUSBDiskList)

@@ -43,7 +43,8 @@ quint8 sentCasSystem(int i)
     return quint8(200 - i);
 }
 
-template <typename F> QByteArray pattern(F f, int off, int len)
+template <typename F>
+QByteArray pattern(F f, int off, int len)
 {
     QByteArray b(len, '\0');
     for (int i = 0; i < len; ++i)

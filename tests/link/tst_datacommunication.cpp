@@ -487,8 +487,9 @@ void TstDataCommunication::statusAndBluetooth_data()
     QTest::addColumn<bool>("follows");      // status byte 24
     QTest::addColumn<QStringList>("infos"); // revBlePlayInfo: kind=text
     QTest::addColumn<int>("position");
-    const QByteArray full = QByteArray("\x01\x2C\x00\x0A", 4) + "\x04Song\x04"
-                                                                "Band\x02LP";
+    const QByteArray full = QByteArray("\x01\x2C\x00\x0A", 4)
+                            + "\x04Song\x04"
+                              "Band\x02LP";
     QTest::newRow("Bluetooth track") << 2 << full << true << QStringList({"3=300", "1=Song", "0=Band", "2=LP"}) << 10;
     QTest::newRow("another source: no decoding") << 5 << full << true << QStringList() << -1;
     QTest::newRow("nothing follows") << 2 << full << false << QStringList() << -1;
@@ -614,8 +615,8 @@ void TstDataCommunication::presetFrames_data()
         reads12 << QStringLiteral("r 4/%1/119 p12").arg(ch);
     }
     QTest::newRow("store 12") << "down" << 12
-                              << (QStringList{"w 9/5/0 p0=0", "w 9/0/0 p12", "w 3/0/0 p12"} + outputs12 +
-                                  QStringList{"w 9/5/0 p0=1"})
+                              << (QStringList{"w 9/5/0 p0=0", "w 9/0/0 p12", "w 3/0/0 p12"} + outputs12
+                                  + QStringList{"w 9/5/0 p0=1"})
                               << 18;
     QTest::newRow("save 11") << "save" << 11 << QStringList{"w 9/0/0 p11", "w 9/0/0 p0", "w 3/0/0 p11"} << -1;
     // Without its output back on, storing the dealer preset would leave the car silent.
@@ -624,8 +625,8 @@ void TstDataCommunication::presetFrames_data()
     QTest::newRow("recall the live input") << "up" << 0 << QStringList{"r 3/0/119 p0"} << -1;
     QTest::newRow("recall 3") << "up" << 3 << QStringList{"w 9/5/0 p0=0", "r 3/0/119 p3", "w 9/5/0 p0=1"} << -1;
     QTest::newRow("recall 12") << "up" << 12
-                               << (QStringList{"w 9/5/0 p0=0", "r 3/0/119 p12"} + reads12 +
-                                   QStringList{"w 9/0/0 p0", "w 9/5/0 p0=1"})
+                               << (QStringList{"w 9/5/0 p0=0", "r 3/0/119 p12"} + reads12
+                                   + QStringList{"w 9/0/0 p0", "w 9/5/0 p0=1"})
                                << 19;
     QTest::newRow("no preset 14") << "down" << 14 << QStringList() << -1;
 }

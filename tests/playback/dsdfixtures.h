@@ -45,10 +45,7 @@ public:
 
     QString lastError() const { return m_error; }
 
-    static QString generator()
-    {
-        return TestSandbox::sourceDir() + QStringLiteral("/tools/dsdgen/dsdgen.py");
-    }
+    static QString generator() { return TestSandbox::sourceDir() + QStringLiteral("/tools/dsdgen/dsdgen.py"); }
 
 private:
     QByteArray readBack(const char *cmd, const QString &seed, int area, int track, const QString &chOpt, int ch,
@@ -56,8 +53,8 @@ private:
     {
         const QString file = path(QStringLiteral("expect-%1.bin").arg(m_counter++));
         if (!run({QString::fromLatin1(cmd), file, QStringLiteral("--seed"), seed, QStringLiteral("--area"),
-                  QString::number(area), QStringLiteral("--track"), QString::number(track), chOpt,
-                  QString::number(ch), QStringLiteral("--bytes"), QString::number(bytes)},
+                  QString::number(area), QStringLiteral("--track"), QString::number(track), chOpt, QString::number(ch),
+                  QStringLiteral("--bytes"), QString::number(bytes)},
                  nullptr))
             return QByteArray();
         QFile f(file);

@@ -39,8 +39,8 @@ inline bool makeFixture(const QString &out, const QString &lavfi, const QStringL
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y", "-f", "lavfi", "-i", lavfi} + options
-                                          + QStringList{out});
+    p.start(QStringLiteral("ffmpeg"),
+            QStringList{"-v", "error", "-y", "-f", "lavfi", "-i", lavfi} + options + QStringList{out});
     if (!p.waitForFinished(60000) || p.exitCode() != 0) {
         qWarning("ffmpeg failed: %s", p.readAll().constData());
         return false;
@@ -52,7 +52,7 @@ struct Expected {
     QByteArray pcm;       // what the card must receive after the pre-roll
     int prerollBytes = 0; // zero bytes played before it
     int cardRate = 0;
-    QString cardFormat;   // "S16_LE" or "S32_LE"
+    QString cardFormat; // "S16_LE" or "S32_LE"
     bool converted = false;
 };
 
@@ -135,7 +135,7 @@ inline bool expectedFor(const QString &path, Expected &e)
     if (e.converted) {
         e.cardRate = rate > 192000 ? 192000 : rate < 44100 ? 44100 : rate;
         outFmt = (cc->sample_fmt == AV_SAMPLE_FMT_S16 || cc->sample_fmt == AV_SAMPLE_FMT_S32) ? cc->sample_fmt
-                                                                                               : AV_SAMPLE_FMT_S16;
+                                                                                              : AV_SAMPLE_FMT_S16;
         AVChannelLayout in{}, out{};
         av_channel_layout_default(&in, channels);
         av_channel_layout_from_mask(&out, AV_CH_LAYOUT_STEREO);
@@ -161,12 +161,12 @@ inline bool expectedFor(const QString &path, Expected &e)
         while (avcodec_receive_frame(cc, frame) >= 0) {
             QByteArray block;
             if (e.converted) {
-                const int cap = int(av_rescale_rnd(swr_get_delay(swr, rate) + frame->nb_samples, e.cardRate, rate,
-                                                   AV_ROUND_UP));
+                const int cap =
+                    int(av_rescale_rnd(swr_get_delay(swr, rate) + frame->nb_samples, e.cardRate, rate, AV_ROUND_UP));
                 block.resize(cap * 2 * outBps);
                 uint8_t *o = reinterpret_cast<uint8_t *>(block.data());
-                const int got = swr_convert(swr, &o, cap, const_cast<const uint8_t **>(frame->extended_data),
-                                            frame->nb_samples);
+                const int got =
+                    swr_convert(swr, &o, cap, const_cast<const uint8_t **>(frame->extended_data), frame->nb_samples);
                 block.resize(std::max(0, got) * 2 * outBps);
             } else {
                 block = detail::directBlock(frame);
@@ -174,8 +174,8 @@ inline bool expectedFor(const QString &path, Expected &e)
             if (!block.isEmpty()) {
                 if (!firstBlock)
                     firstBlock = block.size();
-                const qint64 p = qint64(double(frame->best_effort_timestamp + frame->pkt_duration)
-                                        * av_q2d(st->time_base));
+                const qint64 p =
+                    qint64(double(frame->best_effort_timestamp + frame->pkt_duration) * av_q2d(st->time_base));
                 if (p >= 0) {
                     if (!haveFirstSecond) {
                         haveFirstSecond = true;
@@ -213,7 +213,8 @@ inline bool expectedFor(const QString &path, Expected &e)
 inline QMap<QString, QString> lastCardStream(const TestSandbox &sb)
 {
     QMap<QString, QString> m;
-    const QStringList lines = sb.readFile(QStringLiteral("var/log/card.log")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines =
+        sb.readFile(QStringLiteral("var/log/card.log")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     if (lines.isEmpty())
         return m;
     for (const QString &kv : lines.last().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {

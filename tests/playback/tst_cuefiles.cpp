@@ -54,8 +54,9 @@ private slots:
                  QStringList({"00:00:00", "03:08:00", "03:10:40"}));
         QVERIFY(re.pregMatch(QString()).isEmpty());
         // '.' runs across lines: one greedy match takes the rest of the text.
-        QCOMPARE(NRegExp(QStringLiteral("TITLE\\s*\"([^\"]+)\".+")).pregMatch(QStringLiteral("TITLE \"a\"\nTITLE \"b\"\n")),
-                 QStringList({"a"}));
+        QCOMPARE(
+            NRegExp(QStringLiteral("TITLE\\s*\"([^\"]+)\".+")).pregMatch(QStringLiteral("TITLE \"a\"\nTITLE \"b\"\n")),
+            QStringList({"a"}));
         QCOMPARE(NRegExp(QStringLiteral("(x*)")).pregMatch(QStringLiteral("ab")).size(), 3); // empty matches move on
     }
 
@@ -78,11 +79,10 @@ private slots:
             << track(1, "One", idx(1, "00:00:00")) + track(2, "Two", idx(0, "03:08:00") + idx(1, "03:10:40"))
                    + track(3, "Three", idx(1, "07:02:00"))
             << QList<int>{0, 190, 422} << QList<int>{188, 232, 0};
-        QTest::newRow("INDEX 00 on every track")
-            << track(1, "One", idx(0, "00:00:00") + idx(1, "00:02:00"))
-                   + track(2, "Two", idx(0, "03:08:00") + idx(1, "03:10:40"))
-                   + track(3, "Three", idx(0, "07:00:00") + idx(1, "07:02:00"))
-            << QList<int>{2, 190, 422} << QList<int>{186, 230, 0};
+        QTest::newRow("INDEX 00 on every track") << track(1, "One", idx(0, "00:00:00") + idx(1, "00:02:00"))
+                                                        + track(2, "Two", idx(0, "03:08:00") + idx(1, "03:10:40"))
+                                                        + track(3, "Three", idx(0, "07:00:00") + idx(1, "07:02:00"))
+                                                 << QList<int>{2, 190, 422} << QList<int>{186, 230, 0};
         QTest::newRow("a further INDEX 02")
             << track(1, "One", idx(1, "00:00:00") + idx(2, "01:00:00")) + track(2, "Two", idx(1, "03:10:40"))
             << QList<int>{0, 190} << QList<int>{190, 0};
@@ -130,7 +130,8 @@ private slots:
         QTest::newRow("a track without INDEX")
             << QByteArray(kHeader) + track(1, "One", idx(1, "00:00:00")) + track(2, "Two", QByteArray()) << 0;
         QTest::newRow("pairs running out")
-            << QByteArray(kHeader) + track(1, "One", idx(0, "00:00:00") + idx(1, "00:01:00") + idx(2, "00:02:00") + idx(3, "00:03:00"))
+            << QByteArray(kHeader)
+                   + track(1, "One", idx(0, "00:00:00") + idx(1, "00:01:00") + idx(2, "00:02:00") + idx(3, "00:03:00"))
                    + track(2, "Two", QByteArray()) + track(3, "Three", QByteArray())
             << 0;
     }
@@ -183,10 +184,10 @@ private slots:
         QTest::addColumn<qint64>("wantPosition");
         QTest::newRow("plain start") << "Two" << false << false << qint64(500) << qint64(230) << qint64(190)
                                      << qint64(190);
-        QTest::newRow("resume inside the track") << "Two" << false << true << qint64(300) << qint64(230)
-                                                 << qint64(190) << qint64(300);
-        QTest::newRow("seek outside the track") << "Two" << true << false << qint64(100) << qint64(230)
-                                                << qint64(190) << qint64(190);
+        QTest::newRow("resume inside the track")
+            << "Two" << false << true << qint64(300) << qint64(230) << qint64(190) << qint64(300);
+        QTest::newRow("seek outside the track")
+            << "Two" << true << false << qint64(100) << qint64(230) << qint64(190) << qint64(190);
         QTest::newRow("last track runs to the end of the file")
             << "Three" << false << false << qint64(0) << qint64(600 - 422) << qint64(422) << qint64(422);
     }
@@ -200,10 +201,11 @@ private slots:
         QFETCH(qint64, wantStart);
         QFETCH(qint64, wantPosition);
         QTemporaryDir dir;
-        const QString sheet = writeSheet(
-            dir, kHeader + track(1, "One", idx(1, "00:00:00")) + track(2, "Two", idx(0, "03:08:00") + idx(1, "03:10:40"))
-                     + track(3, "Three", idx(0, "07:00:00") + idx(1, "07:02:00")),
-            QStringLiteral("album.CUE"));
+        const QString sheet = writeSheet(dir,
+                                         kHeader + track(1, "One", idx(1, "00:00:00"))
+                                             + track(2, "Two", idx(0, "03:08:00") + idx(1, "03:10:40"))
+                                             + track(3, "Three", idx(0, "07:00:00") + idx(1, "07:02:00")),
+                                         QStringLiteral("album.CUE"));
         QFile audio(dir.filePath("album.flac"));
         QVERIFY(audio.open(QIODevice::WriteOnly));
         audio.close();

@@ -51,40 +51,38 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QStringList>("genOptions");
-        QTest::addColumn<QString>("item");     // the file name and selectors
+        QTest::addColumn<QString>("item"); // the file name and selectors
         QTest::addColumn<QStringList>("playOptions");
-        QTest::addColumn<int>("area");          // of the generator's stream
+        QTest::addColumn<int>("area"); // of the generator's stream
         QTest::addColumn<int>("track");
         QTest::addColumn<int>("channels");
-        QTest::addColumn<qint64>("bytes");      // per channel of the track
-        QTest::addColumn<int>("start");         // --start SECONDS
+        QTest::addColumn<qint64>("bytes"); // per channel of the track
+        QTest::addColumn<int>("start");    // --start SECONDS
         QTest::addColumn<int>("cardRate");
         QTest::addColumn<int>("blockBytes");
 
         QTest::newRow("dsf dsd64") << "dsf" << QStringList{"--seconds", "6.3"} << "a.dsf" << QStringList() << 0 << 0
                                    << 2 << qint64(6.3 * 352800) << 0 << 44100 << 32768;
-        QTest::newRow("dsf dsd256 msb-first") << "dsf" << QStringList{"--seconds", "2.4", "--rate", "11289600", "--msb"}
-                                              << "b.dsf" << QStringList() << 0 << 0 << 2 << qint64(2.4 * 1411200)
-                                              << 0 << 176400 << 32768;
+        QTest::newRow("dsf dsd256 msb-first")
+            << "dsf" << QStringList{"--seconds", "2.4", "--rate", "11289600", "--msb"} << "b.dsf" << QStringList() << 0
+            << 0 << 2 << qint64(2.4 * 1411200) << 0 << 176400 << 32768;
         QTest::newRow("dsf mono") << "dsf" << QStringList{"--seconds", "2.2", "--channels", "1"} << "m.dsf"
-                                  << QStringList() << 0 << 0 << 1 << qint64(2.2 * 352800) << 0 << 44100
-                                  << 32768;
+                                  << QStringList() << 0 << 0 << 1 << qint64(2.2 * 352800) << 0 << 44100 << 32768;
         // --start 2: whole block groups of 4096 bytes per channel.
-        QTest::newRow("dsf seek") << "dsf" << QStringList{"--seconds", "4.5"} << "s.dsf"
-                                  << QStringList{"--start", "2"} << 0 << 0 << 2 << qint64(4.5 * 352800) << 2 << 44100
-                                  << 32768;
+        QTest::newRow("dsf seek") << "dsf" << QStringList{"--seconds", "4.5"} << "s.dsf" << QStringList{"--start", "2"}
+                                  << 0 << 0 << 2 << qint64(4.5 * 352800) << 2 << 44100 << 32768;
         QTest::newRow("dsdiff track 2 with a partial last frame")
             << "dff" << QStringList{"--tracks", "1.5,2.6", "--markers", "start", "--tail", "5"} << "d.dff__M__1__M__1"
             << QStringList() << 0 << 1 << 2 << qint64(195 * 4704 + 5) << 0 << 44100 << 37632;
         QTest::newRow("dsdiff seek") << "dff" << QStringList{"--tracks", "4.0"} << "e.dff__M__0__M__1"
-                                     << QStringList{"--start", "1"} << 0 << 0 << 2 << qint64(300 * 4704) << 1
-                                     << 44100 << 37632;
-        QTest::newRow("image 2048, last track") << "iso" << QStringList{"--tracks", "1.0,2.5", "--sector", "2048"}
-                                                << "i.iso__M__1__M__1" << QStringList() << 1 << 1 << 2
-                                                << qint64(188 * 4704) << 0 << 44100 << 37632;
-        QTest::newRow("image 2064, first track") << "iso" << QStringList{"--tracks", "2.2,1.0", "--sector", "2064"}
-                                                 << "j.iso__M__0__M__1" << QStringList() << 1 << 0 << 2
-                                                 << qint64(165 * 4704) << 0 << 44100 << 37632;
+                                     << QStringList{"--start", "1"} << 0 << 0 << 2 << qint64(300 * 4704) << 1 << 44100
+                                     << 37632;
+        QTest::newRow("image 2048, last track")
+            << "iso" << QStringList{"--tracks", "1.0,2.5", "--sector", "2048"} << "i.iso__M__1__M__1" << QStringList()
+            << 1 << 1 << 2 << qint64(188 * 4704) << 0 << 44100 << 37632;
+        QTest::newRow("image 2064, first track")
+            << "iso" << QStringList{"--tracks", "2.2,1.0", "--sector", "2064"} << "j.iso__M__0__M__1" << QStringList()
+            << 1 << 0 << 2 << qint64(165 * 4704) << 0 << 44100 << 37632;
         QTest::newRow("image multichannel area: front pair")
             << "iso" << QStringList{"--tracks", "1.6", "--areas", "multi", "--mc-channels", "5"} << "k.iso__M__0__M__2"
             << QStringList() << 2 << 0 << 2 << qint64(120 * 4704) << 0 << 44100 << 37632;
@@ -104,7 +102,8 @@ private slots:
         QFETCH(int, blockBytes);
         const QString seed = QString::fromLatin1(QTest::currentDataTag());
         const QString file = item.section(QStringLiteral("__M__"), 0, 0);
-        QVERIFY2(!m_fx.make(kind, file, QStringList{"--seed", seed} + genOptions).isEmpty(), qPrintable(m_fx.lastError()));
+        QVERIFY2(!m_fx.make(kind, file, QStringList{"--seed", seed} + genOptions).isEmpty(),
+                 qPrintable(m_fx.lastError()));
         // A start position counts in blocks: the track's whole seconds spread
         // over its blocks (the last one short); playback begins at that block.
         const qint64 outBytes = 2 * bytes;

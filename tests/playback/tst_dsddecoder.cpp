@@ -5,8 +5,8 @@
 #include "crossthreadspy.h"
 #include "dsddecoder.h"
 #include "dsdfixtures.h"
-#include "gpioctrl.h"
 #include "globals.h"
+#include "gpioctrl.h"
 #include "mediabuffer.h"
 #include "platform.h"
 
@@ -52,12 +52,14 @@ private slots:
         QVERIFY(!m_fx.make("dsf", "a.dsf", {"--seconds", "8.5", "--seed", "a"}).isEmpty());
         QVERIFY(!m_fx.make("dsf", "short.dsf", {"--seconds", "1.2"}).isEmpty());
         QVERIFY(!m_fx.make("dsf", "fast.dsf", {"--seconds", "0.5", "--rate", "22579200"}).isEmpty());
-        QVERIFY(!m_fx.make("dff", "a.dff", {"--tracks", "1.0,2.0", "--markers", "start", "--rate", "5644800"}).isEmpty());
-        QVERIFY(!m_fx.make("iso", "a.iso", {"--areas", "both", "--dst-area", "multi", "--tracks", "1.0,1.0",
-                                             "--performers", "Unknown Artist|VDX Ensemble", "--no-text"})
+        QVERIFY(
+            !m_fx.make("dff", "a.dff", {"--tracks", "1.0,2.0", "--markers", "start", "--rate", "5644800"}).isEmpty());
+        QVERIFY(!m_fx.make("iso", "a.iso",
+                           {"--areas", "both", "--dst-area", "multi", "--tracks", "1.0,1.0", "--performers",
+                            "Unknown Artist|VDX Ensemble", "--no-text"})
                      .isEmpty());
-        QVERIFY(!m_fx.make("iso", "t.iso", {"--tracks", "1.0,1.0", "--performers", "Unknown Artist|Someone"})
-                     .isEmpty());
+        QVERIFY(
+            !m_fx.make("iso", "t.iso", {"--tracks", "1.0,1.0", "--performers", "Unknown Artist|Someone"}).isEmpty());
     }
 
     void specsWithoutSelectorsOrFile()
@@ -85,8 +87,8 @@ private slots:
         QTest::newRow("dsf") << "a.dsf__M__0__M__1" << 32768 << 8192 << 955 << "2.8MHz" << 44100 << qint64(8);
         QTest::newRow("dsdiff dsd128") << "a.dff__M__1__M__1" << 4 * 18816 << 18816 << 31457280 / (4 * 18816 + 2) - 20
                                        << "5.6MHz" << 88200 << qint64(2);
-        QTest::newRow("image") << "t.iso__M__0__M__1" << 4 * 9408 << 9408 << 31457280 / (4 * 9408 + 2) - 20
-                               << "2.8MHz" << 44100 << qint64(1);
+        QTest::newRow("image") << "t.iso__M__0__M__1" << 4 * 9408 << 9408 << 31457280 / (4 * 9408 + 2) - 20 << "2.8MHz"
+                               << 44100 << qint64(1);
     }
     void geometry()
     {
@@ -129,8 +131,9 @@ private slots:
         {
             DsdDecoder d;
             std::atomic<qint64> decodedAtStart{-1}; // written on the decode thread
-            connect(&d, &DsdDecoder::startPlay, this, [&] { decodedAtStart = g_CurMusicPlay.decodedTime; },
-                    Qt::DirectConnection);
+            connect(
+                &d, &DsdDecoder::startPlay, this, [&] { decodedAtStart = g_CurMusicPlay.decodedTime; },
+                Qt::DirectConnection);
             QVERIFY(d.open(m_fx.path("a.dsf") + "__M__0__M__1", 0, false));
             QTRY_VERIFY_WITH_TIMEOUT(g_CurMusicPlay.decodeOver, 10000);
             QCOMPARE(decodedAtStart.load(), qint64(6));
@@ -140,7 +143,8 @@ private slots:
         {
             DsdDecoder d;
             std::atomic<qint64> blocksAtStart{-1};
-            connect(&d, &DsdDecoder::startPlay, this, [&] { blocksAtStart = m_UsedBufSize; }, Qt::DirectConnection);
+            connect(
+                &d, &DsdDecoder::startPlay, this, [&] { blocksAtStart = m_UsedBufSize; }, Qt::DirectConnection);
             QVERIFY(d.open(m_fx.path("a.dsf") + "__M__0__M__1", 3, false));
             QTRY_VERIFY_WITH_TIMEOUT(g_CurMusicPlay.decodeOver, 10000);
             QCOMPARE(blocksAtStart.load(), qint64(1));
@@ -245,9 +249,12 @@ private slots:
             AudioPlayer player;
             player.setGpioLines(&path, &clock, &mute);
             player.setSourceQuery([] { return 5; });
-            connect(&decoder, &DsdDecoder::startPlay, &player, [&] { player.play(); }, Qt::QueuedConnection);
+            connect(
+                &decoder, &DsdDecoder::startPlay, &player, [&] { player.play(); }, Qt::QueuedConnection);
             CrossThreadSpy over(&player, &AudioPlayer::playOver);
-            auto line = [&](int n) { return sb.readFile(QStringLiteral("sys/class/gpio/gpio%1/value").arg(n)).trimmed(); };
+            auto line = [&](int n) {
+                return sb.readFile(QStringLiteral("sys/class/gpio/gpio%1/value").arg(n)).trimmed();
+            };
             QVERIFY(decoder.open(item, 0, false));
             QTRY_COMPARE_WITH_TIMEOUT(line(13), QStringLiteral("1"), 5000);
             QTRY_COMPARE_WITH_TIMEOUT(line(12), QStringLiteral("0"), 5000); // sound on

@@ -32,23 +32,25 @@ private slots:
         const QString noise = QStringLiteral("anoisesrc=d=4.5:c=pink:r=%1:a=0.4");
         const QString tones = QStringLiteral("aevalsrc=0.5*sin(2*PI*440*t)|0.4*sin(2*PI*660*t):s=%1:d=4.5");
         QTest::newRow("flac 16/44.1") << "a.flac" << noise.arg(44100)
-                                      << QStringList{"-ac", "2", "-c:a", "flac", "-sample_fmt", "s16"} << "S16_LE" << 44100;
+                                      << QStringList{"-ac", "2", "-c:a", "flac", "-sample_fmt", "s16"} << "S16_LE"
+                                      << 44100;
         QTest::newRow("flac 24/96") << "b.flac" << noise.arg(96000)
-                                    << QStringList{"-ac", "2", "-c:a", "flac", "-sample_fmt", "s32"} << "S32_LE" << 96000;
+                                    << QStringList{"-ac", "2", "-c:a", "flac", "-sample_fmt", "s32"} << "S32_LE"
+                                    << 96000;
         QTest::newRow("flac 24/192") << "b192.flac" << tones.arg(192000)
                                      << QStringList{"-c:a", "flac", "-sample_fmt", "s32"} << "S32_LE" << 192000;
         QTest::newRow("wav mono 16") << "c.wav" << noise.arg(44100) << QStringList{"-ac", "1", "-c:a", "pcm_s16le"}
                                      << "S16_LE" << 44100;
-        QTest::newRow("wav 24/48 s32") << "c24.wav" << tones.arg(48000) << QStringList{"-c:a", "pcm_s24le"}
-                                       << "S32_LE" << 48000;
+        QTest::newRow("wav 24/48 s32") << "c24.wav" << tones.arg(48000) << QStringList{"-c:a", "pcm_s24le"} << "S32_LE"
+                                       << 48000;
         // Loud enough that decoded samples pass +-1.0 and meet the clamp.
         QTest::newRow("mp3 fltp") << "d.mp3"
                                   << "aevalsrc=1.4*sin(2*PI*220*t)|1.2*sin(2*PI*330*t):s=44100:d=4.5"
                                   << QStringList{"-c:a", "libmp3lame", "-b:a", "192k"} << "S16_LE" << 44100;
         QTest::newRow("wav 22.05k") << "e.wav" << tones.arg(22050) << QStringList{"-c:a", "pcm_s16le"} << "S16_LE"
                                     << 44100;
-        QTest::newRow("wav 352.8k s32") << "f.wav" << tones.arg(352800) << QStringList{"-c:a", "pcm_s32le"}
-                                        << "S32_LE" << 192000;
+        QTest::newRow("wav 352.8k s32") << "f.wav" << tones.arg(352800) << QStringList{"-c:a", "pcm_s32le"} << "S32_LE"
+                                        << 192000;
         QTest::newRow("flac six channels")
             << "g.flac"
             << "aevalsrc=0.3*sin(2*PI*200*t)|0.3*sin(2*PI*300*t)|0.3*sin(2*PI*400*t)|0.3*sin(2*PI*50*t)|"
@@ -58,8 +60,8 @@ private slots:
                                  << 48000;
         QTest::newRow("wav dbl") << "i.wav" << tones.arg(44100) << QStringList{"-c:a", "pcm_f64le"} << "S16_LE"
                                  << 44100;
-        QTest::newRow("wav u8 8k mono") << "j.wav" << noise.arg(8000)
-                                        << QStringList{"-ac", "1", "-c:a", "pcm_u8"} << "S16_LE" << 44100;
+        QTest::newRow("wav u8 8k mono") << "j.wav" << noise.arg(8000) << QStringList{"-ac", "1", "-c:a", "pcm_u8"}
+                                        << "S16_LE" << 44100;
     }
 
     void play()
@@ -97,7 +99,10 @@ private slots:
         const QByteArray expected = QByteArray(e.prerollBytes, '\0') + e.pcm;
         const qint64 diff = pcmtest::firstDifference(got, expected);
         QVERIFY2(diff < 0, qPrintable(QStringLiteral("first difference at byte %1 of %2 (expected %3, pre-roll %4)")
-                                          .arg(diff).arg(got.size()).arg(expected.size()).arg(e.prerollBytes)));
+                                          .arg(diff)
+                                          .arg(got.size())
+                                          .arg(expected.size())
+                                          .arg(e.prerollBytes)));
         if (e.converted || cardRate > 100000)
             QVERIFY(e.prerollBytes > 0);
     }

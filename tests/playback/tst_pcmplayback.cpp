@@ -7,8 +7,8 @@
 #include "audiodecoder.h"
 #include "audioplayer.h"
 #include "crossthreadspy.h"
-#include "gpioctrl.h"
 #include "globals.h"
+#include "gpioctrl.h"
 #include "mediabuffer.h"
 #include "pcmformat.h"
 #include "pcmreference.h"
@@ -38,8 +38,8 @@ struct Rig {
         }
         player.setGpioLines(&path, &clock, &mute);
         if (autoStart)
-            QObject::connect(&decoder, &AudioDecoder::startPlay, &player, [this] { player.play(); },
-                             Qt::QueuedConnection);
+            QObject::connect(
+                &decoder, &AudioDecoder::startPlay, &player, [this] { player.play(); }, Qt::QueuedConnection);
     }
     ~Rig()
     {
@@ -341,8 +341,8 @@ private slots:
     {
         TestSandbox sb({"--mcu", "none", "--keys", "none", "--card", "unpaced"});
         enter(sb);
-        const QString file = fixture("album.wav", "aevalsrc=0.5*sin(2*PI*440*t)|0.5*sin(2*PI*(200+30*t)*t):s=44100:d=10",
-                                     {"-c:a", "pcm_s16le"});
+        const QString file = fixture(
+            "album.wav", "aevalsrc=0.5*sin(2*PI*440*t)|0.5*sin(2*PI*(200+30*t)*t):s=44100:d=10", {"-c:a", "pcm_s16le"});
         resetRecords(m_fixtures.filePath("album.cue"), "cue");
         g_CurMusicPlay.startOffset = 3;
         g_CurMusicPlay.duration = 4;
@@ -372,8 +372,8 @@ private slots:
         const QString file = m_fixtures.filePath("nodur.flac");
         QProcess p;
         p.setStandardOutputFile(file);
-        p.start("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "sine=f=440:r=44100:d=4.5", "-ac", "2", "-c:a",
-                           "flac", "-f", "flac", "pipe:1"});
+        p.start("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "sine=f=440:r=44100:d=4.5", "-ac", "2", "-c:a", "flac",
+                           "-f", "flac", "pipe:1"});
         QVERIFY(p.waitForFinished(30000) && p.exitCode() == 0);
         resetRecords(file);
         Rig rig;
@@ -397,16 +397,16 @@ private slots:
         QTest::newRow("fltp clamp and truncate")
             << int(AV_SAMPLE_FMT_FLTP) << 2 << QVector<double>{1.5, 1.0, 0.5, -0.00002, -1.0, -1.5}
             << QVector<int>{32767, 0, 32767, -32767, 16383, -32767};
-        QTest::newRow("fltp mono doubled") << int(AV_SAMPLE_FMT_FLTP) << 1 << QVector<double>{-1.5, 0.25}
-                                           << QVector<int>{-32767, -32767, 8191, 8191};
+        QTest::newRow("fltp mono doubled")
+            << int(AV_SAMPLE_FMT_FLTP) << 1 << QVector<double>{-1.5, 0.25} << QVector<int>{-32767, -32767, 8191, 8191};
         QTest::newRow("s16p interleaved") << int(AV_SAMPLE_FMT_S16P) << 2 << QVector<double>{1, 2, 3, -1, -2, -3}
                                           << QVector<int>{1, -1, 2, -2, 3, -3};
-        QTest::newRow("s16 mono doubled") << int(AV_SAMPLE_FMT_S16) << 1 << QVector<double>{7, -8}
-                                          << QVector<int>{7, 7, -8, -8};
-        QTest::newRow("s32p interleaved") << int(AV_SAMPLE_FMT_S32P) << 2 << QVector<double>{65536, -65536}
-                                          << QVector<int>{65536, -65536};
-        QTest::newRow("s32 packed stereo") << int(AV_SAMPLE_FMT_S32) << 2 << QVector<double>{100, 200, 300, 400}
-                                           << QVector<int>{100, 200, 300, 400};
+        QTest::newRow("s16 mono doubled")
+            << int(AV_SAMPLE_FMT_S16) << 1 << QVector<double>{7, -8} << QVector<int>{7, 7, -8, -8};
+        QTest::newRow("s32p interleaved")
+            << int(AV_SAMPLE_FMT_S32P) << 2 << QVector<double>{65536, -65536} << QVector<int>{65536, -65536};
+        QTest::newRow("s32 packed stereo")
+            << int(AV_SAMPLE_FMT_S32) << 2 << QVector<double>{100, 200, 300, 400} << QVector<int>{100, 200, 300, 400};
     }
 
     void stereoBlock()
@@ -430,10 +430,17 @@ private slots:
                 uint8_t *dst = planar ? frame->extended_data[c] : frame->extended_data[0];
                 const int idx = planar ? i : i * channels + c;
                 switch (av_get_packed_sample_fmt(f)) {
-                case AV_SAMPLE_FMT_FLT: reinterpret_cast<float *>(dst)[idx] = float(v); break;
-                case AV_SAMPLE_FMT_S16: reinterpret_cast<int16_t *>(dst)[idx] = int16_t(v); break;
-                case AV_SAMPLE_FMT_S32: reinterpret_cast<int32_t *>(dst)[idx] = int32_t(v); break;
-                default: break;
+                case AV_SAMPLE_FMT_FLT:
+                    reinterpret_cast<float *>(dst)[idx] = float(v);
+                    break;
+                case AV_SAMPLE_FMT_S16:
+                    reinterpret_cast<int16_t *>(dst)[idx] = int16_t(v);
+                    break;
+                case AV_SAMPLE_FMT_S32:
+                    reinterpret_cast<int32_t *>(dst)[idx] = int32_t(v);
+                    break;
+                default:
+                    break;
                 }
             }
         }

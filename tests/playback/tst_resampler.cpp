@@ -36,15 +36,34 @@ Signal makeSignal(AVSampleFormat fmt, int channels, int samples, int rate)
     for (int i = 0; i < samples; ++i) {
         for (int c = 0; c < channels; ++c) {
             const double v = 0.6 * std::sin(2 * M_PI * (220.0 * (c + 1)) * i / rate);
-            uint8_t *dst = planar ? s.planes[c].data() + size_t(i) * bps
-                                  : s.planes[0].data() + (size_t(i) * channels + c) * bps;
+            uint8_t *dst =
+                planar ? s.planes[c].data() + size_t(i) * bps : s.planes[0].data() + (size_t(i) * channels + c) * bps;
             switch (av_get_packed_sample_fmt(fmt)) {
-            case AV_SAMPLE_FMT_U8: *dst = uint8_t(128 + int(v * 127)); break;
-            case AV_SAMPLE_FMT_S16: { int16_t x = int16_t(v * 32767); memcpy(dst, &x, 2); break; }
-            case AV_SAMPLE_FMT_S32: { int32_t x = int32_t(v * 2147483647.0); memcpy(dst, &x, 4); break; }
-            case AV_SAMPLE_FMT_FLT: { float x = float(v); memcpy(dst, &x, 4); break; }
-            case AV_SAMPLE_FMT_DBL: { double x = v; memcpy(dst, &x, 8); break; }
-            default: break;
+            case AV_SAMPLE_FMT_U8:
+                *dst = uint8_t(128 + int(v * 127));
+                break;
+            case AV_SAMPLE_FMT_S16: {
+                int16_t x = int16_t(v * 32767);
+                memcpy(dst, &x, 2);
+                break;
+            }
+            case AV_SAMPLE_FMT_S32: {
+                int32_t x = int32_t(v * 2147483647.0);
+                memcpy(dst, &x, 4);
+                break;
+            }
+            case AV_SAMPLE_FMT_FLT: {
+                float x = float(v);
+                memcpy(dst, &x, 4);
+                break;
+            }
+            case AV_SAMPLE_FMT_DBL: {
+                double x = v;
+                memcpy(dst, &x, 8);
+                break;
+            }
+            default:
+                break;
             }
         }
     }
@@ -183,7 +202,7 @@ private slots:
         Resampler r;
         r.close_Resampler();
         const uint8_t *planes[1] = {nullptr};
-        QVERIFY(r.convert(planes, 10) != 0); // no context
+        QVERIFY(r.convert(planes, 10) != 0);           // no context
         auto bad = makeCodec(AV_SAMPLE_FMT_S16, 2, 0); // no rate
         Resampler r2;
         QVERIFY(r2.init_once(bad.get()) < 0);

@@ -54,10 +54,7 @@ QByteArray interleaved(DsdFixtures &fx, const QString &seed, int area, int track
 struct Disc {
     sacd_media_t media;
     sacd_disc_t disc;
-    bool open(const QString &path)
-    {
-        return media.open(path.toUtf8().constData()) && disc.open(&media);
-    }
+    bool open(const QString &path) { return media.open(path.toUtf8().constData()) && disc.open(&media); }
 };
 
 } // namespace
@@ -71,7 +68,8 @@ private slots:
     {
         DsdFixtures fx;
         const QStringList opts{"--seed", "iso", "--tracks", "0.4,0.3,0.2", "--areas", "both", "--mc-channels", "6"};
-        QVERIFY2(!fx.make("iso", "a.iso", opts + QStringList{"--sector", "2048"}).isEmpty(), qPrintable(fx.lastError()));
+        QVERIFY2(!fx.make("iso", "a.iso", opts + QStringList{"--sector", "2048"}).isEmpty(),
+                 qPrintable(fx.lastError()));
         QVERIFY(!fx.make("iso", "b.iso", opts + QStringList{"--sector", "2064"}).isEmpty());
         QVERIFY(sacd_disc_t::g_is_sacd(fx.path("a.iso").toUtf8().constData()));
         QVERIFY(sacd_disc_t::g_is_sacd(fx.path("b.iso").toUtf8().constData()));
@@ -109,10 +107,10 @@ private slots:
     void areasAndTexts()
     {
         DsdFixtures fx;
-        const QJsonObject d = fx.make("iso", "m.iso",
-                                      {"--areas", "multi", "--tracks", "0.2,0.2", "--album",
-                                       QString::fromUtf8("测试专辑"), "--titles", QString::fromUtf8("第一首|Second"),
-                                       "--performers", QString::fromUtf8("Unknown Artist|歌手")});
+        const QJsonObject d =
+            fx.make("iso", "m.iso",
+                    {"--areas", "multi", "--tracks", "0.2,0.2", "--album", QString::fromUtf8("测试专辑"), "--titles",
+                     QString::fromUtf8("第一首|Second"), "--performers", QString::fromUtf8("Unknown Artist|歌手")});
         QVERIFY(!d.isEmpty());
         Disc m;
         QVERIFY(m.open(fx.path("m.iso")));

@@ -108,8 +108,11 @@ private slots:
         QFETCH(int, loudspeaker);
         QFETCH(int, block);
         DsdFixtures fx;
-        QStringList opts{"--seed", "dsf", "--channels", QString::number(channels), "--bytes", QString::number(bytes),
-                         "--rate", QString::number(rate), "--block", QString::number(block)};
+        QStringList opts{"--seed",     "dsf",
+                         "--channels", QString::number(channels),
+                         "--bytes",    QString::number(bytes),
+                         "--rate",     QString::number(rate),
+                         "--block",    QString::number(block)};
         if (msb)
             opts << "--msb";
         QVERIFY2(!fx.make("dsf", "t.dsf", opts).isEmpty(), qPrintable(fx.lastError()));
@@ -217,8 +220,8 @@ private slots:
             s.writeRawData("DSD ", 4);
             s << quint64(28) << quint64(92 + dataBytes) << quint64(0);
             s.writeRawData("fmt ", 4);
-            s << quint64(52) << quint32(1) << quint32(0) << quint32(2) << quint32(2) << quint32(2822400)
-              << quint32(8) << quint64(bytesPerChannel * 8) << quint32(4096) << quint32(0);
+            s << quint64(52) << quint32(1) << quint32(0) << quint32(2) << quint32(2) << quint32(2822400) << quint32(8)
+              << quint64(bytesPerChannel * 8) << quint32(4096) << quint32(0);
             s.writeRawData("data", 4);
             s << quint64(12 + dataBytes);
             QVERIFY(f.seek(92 + group * 8192));
@@ -258,8 +261,8 @@ private slots:
         QTest::newRow("start and stop markers")
             << QStringList{"--tracks", "0.4,0.6", "--markers", "startstop"} << QList<int>{30, 45} << 0;
         // 5 extra sample groups and one stray byte after the last whole frame.
-        QTest::newRow("partial last frame") << QStringList{"--tracks", "0.2,0.2", "--markers", "start", "--tail", "5"}
-                                            << QList<int>{15, 15} << 5;
+        QTest::newRow("partial last frame")
+            << QStringList{"--tracks", "0.2,0.2", "--markers", "start", "--tail", "5"} << QList<int>{15, 15} << 5;
     }
     void dffTracks()
     {
@@ -267,7 +270,8 @@ private slots:
         QFETCH(QList<int>, trackFrames);
         QFETCH(int, tail);
         DsdFixtures fx;
-        QVERIFY2(!fx.make("dff", "t.dff", QStringList{"--seed", "dff"} + options).isEmpty(), qPrintable(fx.lastError()));
+        QVERIFY2(!fx.make("dff", "t.dff", QStringList{"--seed", "dff"} + options).isEmpty(),
+                 qPrintable(fx.lastError()));
         sacd_media_t media;
         QVERIFY(media.open(fx.path("t.dff").toUtf8().constData()));
         sacd_dsdiff_t dff;
@@ -307,9 +311,9 @@ private slots:
     void dffSeekAndMultichannel()
     {
         DsdFixtures fx;
-        QVERIFY(!fx.make("dff", "m.dff", {"--seed", "mc", "--channels", "6", "--tracks", "0.5,0.5", "--markers",
-                                          "start"})
-                     .isEmpty());
+        QVERIFY(
+            !fx.make("dff", "m.dff", {"--seed", "mc", "--channels", "6", "--tracks", "0.5,0.5", "--markers", "start"})
+                 .isEmpty());
         sacd_media_t media;
         QVERIFY(media.open(fx.path("m.dff").toUtf8().constData()));
         sacd_dsdiff_t dff;

@@ -57,7 +57,9 @@ private slots:
         // Only the top bit of the following bytes is tested.
         QTest::newRow("gbk all trails high") << gbk(QString::fromUtf8("中文")) << true;
         QTest::newRow("sequence cut by the end") << QByteArray("ok\xE4\xB8") << true;
-        QTest::newRow("three-byte lead, ascii next") << QByteArray("\xE4" "a\x80") << false;
+        QTest::newRow("three-byte lead, ascii next") << QByteArray("\xE4"
+                                                                   "a\x80")
+                                                     << false;
     }
     void utf8Shape()
     {

@@ -11,7 +11,10 @@
 
 namespace {
 
-QString script() { return TestSandbox::sourceDir() + QStringLiteral("/tools/sandbox/sandbox"); }
+QString script()
+{
+    return TestSandbox::sourceDir() + QStringLiteral("/tools/sandbox/sandbox");
+}
 
 } // namespace
 

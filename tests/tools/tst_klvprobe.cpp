@@ -22,8 +22,9 @@ private slots:
     void images()
     {
         DsdFixtures fx;
-        QVERIFY(!fx.make("iso", "d.iso", {"--areas", "both", "--tracks", "0.4,0.2", "--dst-area", "multi", "--sector",
-                                          "2064", "--album", QString::fromUtf8("专辑")})
+        QVERIFY(!fx.make("iso", "d.iso",
+                         {"--areas", "both", "--tracks", "0.4,0.2", "--dst-area", "multi", "--sector", "2064",
+                          "--album", QString::fromUtf8("专辑")})
                      .isEmpty());
         const QJsonObject j = probe(fx.path("d.iso"));
         QCOMPARE(j["kind"].toString(), QStringLiteral("iso"));
@@ -68,7 +69,8 @@ private slots:
         QTemporaryDir dir;
         QFile f(dir.filePath("a.cue"));
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("PERFORMER \"P\"\nTITLE \"Album\"\nFILE \"a.dsf\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"One\"\n    PERFORMER \"R\"\n"
+        f.write("PERFORMER \"P\"\nTITLE \"Album\"\nFILE \"a.dsf\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"One\"\n    "
+                "PERFORMER \"R\"\n"
                 "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    TITLE \"Two\"\n    PERFORMER \"Q\"\n"
                 "    INDEX 01 01:00:00\n");
         f.close();

@@ -14,14 +14,17 @@
 
 namespace {
 
-QString klvtool() { return TestSandbox::binaryDir() + QStringLiteral("/tools/klvtool/klvtool"); }
+QString klvtool()
+{
+    return TestSandbox::binaryDir() + QStringLiteral("/tools/klvtool/klvtool");
+}
 
 bool tone(const QString &path, const QString &artist)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QProcess p;
-    p.start(QStringLiteral("ffmpeg"), {"-v", "error", "-y", "-f", "lavfi", "-i", "sine=frequency=440:duration=0.2", "-ac", "1",
-                                       "-ar", "8000", "-metadata", "artist=" + artist, path});
+    p.start(QStringLiteral("ffmpeg"), {"-v", "error", "-y", "-f", "lavfi", "-i", "sine=frequency=440:duration=0.2",
+                                       "-ac", "1", "-ar", "8000", "-metadata", "artist=" + artist, path});
     return p.waitForFinished(30000) && p.exitCode() == 0;
 }
 

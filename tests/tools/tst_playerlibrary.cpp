@@ -10,7 +10,10 @@
 
 namespace {
 
-QString dbFile(const TestSandbox &sb) { return sb.dir() + QStringLiteral("/run/media/mmcblk1p3/QXMusicDB.db"); }
+QString dbFile(const TestSandbox &sb)
+{
+    return sb.dir() + QStringLiteral("/run/media/mmcblk1p3/QXMusicDB.db");
+}
 
 QString sqlite(const QString &file, const QString &sql)
 {
@@ -54,8 +57,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(sb.playerPid() > 0, 10000);
         const int pid = sb.playerPid();
         QTest::qWait(5000);
-        QVERIFY2(restarts(sb) == 1, qPrintable(sb.readFile("var/log/supervisor.log") + sb.readFile("var/log/commands.log")
-                                               + sb.readFile("run/media/mmcblk1p3/log_730.txt"))); // the second start found its library
+        QVERIFY2(restarts(sb) == 1,
+                 qPrintable(sb.readFile("var/log/supervisor.log") + sb.readFile("var/log/commands.log")
+                            + sb.readFile("run/media/mmcblk1p3/log_730.txt"))); // the second start found its library
         QCOMPARE(sb.playerPid(), pid);
         QCOMPARE(sqlite(dbFile(sb), QStringLiteral("select value from pre_config where name='dbVersion'")),
                  QStringLiteral("XV1.09"));

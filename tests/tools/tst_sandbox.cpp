@@ -32,8 +32,14 @@ int heartbeat(const TestSandbox &sb)
     return v;
 }
 
-QString playerLog(const TestSandbox &sb) { return sb.readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt")); }
-QString supervisorLog(const TestSandbox &sb) { return sb.readFile(QStringLiteral("var/log/supervisor.log")); }
+QString playerLog(const TestSandbox &sb)
+{
+    return sb.readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt"));
+}
+QString supervisorLog(const TestSandbox &sb)
+{
+    return sb.readFile(QStringLiteral("var/log/supervisor.log"));
+}
 
 } // namespace
 
@@ -95,7 +101,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(heartbeat(sb) > 0, 10000);
         QCOMPARE(::kill(second, SIGSTOP), 0);
         QTRY_VERIFY_WITH_TIMEOUT(sb.playerPid() > 0 && sb.playerPid() != second, 40000);
-        QVERIFY2(supervisorLog(sb).contains(QStringLiteral("heartbeat unchanged for 20 s")), qPrintable(supervisorLog(sb)));
+        QVERIFY2(supervisorLog(sb).contains(QStringLiteral("heartbeat unchanged for 20 s")),
+                 qPrintable(supervisorLog(sb)));
     }
 
     void sandboxesSideBySide()
@@ -161,7 +168,7 @@ private slots:
             TestSandbox sb;
             dir = sb.dir();
             QVERIFY(sb.createLibrary());
-        QVERIFY(sb.start());
+            QVERIFY(sb.start());
             QTRY_VERIFY_WITH_TIMEOUT(sb.playerPid() > 0, 10000);
             pid = sb.playerPid();
         }

@@ -135,14 +135,16 @@ int main(int argc, char **argv)
     Platform::applyEnvironment();
     const int key = Platform::shmKey();
 
-    struct sigaction sa {};
+    struct sigaction sa {
+    };
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGUSR1, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
 
-    logLine("supervisor started: player " + player + (key < 0 ? ", no heartbeat" : ", heartbeat key " + std::to_string(key)));
+    logLine("supervisor started: player " + player
+            + (key < 0 ? ", no heartbeat" : ", heartbeat key " + std::to_string(key)));
 
     std::string reason = "first start";
     while (!g_stopRequested) {
@@ -190,7 +192,7 @@ int main(int argc, char **argv)
                 kill(pid, SIGKILL);
                 waitpid(pid, &status, 0);
                 why = "heartbeat unchanged for " + std::to_string(static_cast<int>(stallSeconds)) + " s, killed pid "
-                    + std::to_string(pid);
+                      + std::to_string(pid);
                 break;
             }
             usleep(200 * 1000);

@@ -41,7 +41,10 @@ int runSize(const QStringList &args)
     return 0;
 }
 
-QString row(const QStringList &fields) { return fields.join(QLatin1Char('\t')); }
+QString row(const QStringList &fields)
+{
+    return fields.join(QLatin1Char('\t'));
+}
 
 int runDb(const QStringList &argsIn)
 {
@@ -99,9 +102,10 @@ int runDb(const QStringList &argsIn)
         klvtool::out(row({"id", "slot", "status", "type", "total", "free", "songs", "name", "path"}));
         for (int i = 0; i < disks.size(); ++i) {
             const DiskInfo &d = disks.at(i);
-            klvtool::out(row({QString::number(d.diskID), QString::number(d.musicTableID), QString::number(statuses.at(i)),
-                              d.fileSystemType, QString::number(d.diskSizes), QString::number(d.diskAvailSize),
-                              QString::number(db.Count_SongsFromDiskID(d)), d.diskName, d.diskPath}));
+            klvtool::out(
+                row({QString::number(d.diskID), QString::number(d.musicTableID), QString::number(statuses.at(i)),
+                     d.fileSystemType, QString::number(d.diskSizes), QString::number(d.diskAvailSize),
+                     QString::number(db.Count_SongsFromDiskID(d)), d.diskName, d.diskPath}));
         }
         return 0;
     }
@@ -125,11 +129,13 @@ int runDb(const QStringList &argsIn)
             klvtool::out(row({m.fileName, m.fileType, m.filePath}));
         return 0;
     }
-    if ((view == QLatin1String("category") && args.size() == 1) || (view == QLatin1String("search") && args.size() == 2)) {
+    if ((view == QLatin1String("category") && args.size() == 1)
+        || (view == QLatin1String("search") && args.size() == 2)) {
         bool ok = false;
         const int type = args.first().toInt(&ok);
         if (!ok || type < 1 || type > 6)
-            return klvtool::err(QStringLiteral("klvtool: TYPE is 1 artist, 2 album, 3 title, 4 file type, 5 date, 6 size")),
+            return klvtool::err(
+                       QStringLiteral("klvtool: TYPE is 1 artist, 2 album, 3 title, 4 file type, 5 date, 6 size")),
                    2;
         QList<TempInfoList> out;
         db.setSearchConfig(0, type, &out, args.value(1), true);

@@ -10,8 +10,8 @@
 #include "audioplayer.h"
 #include "cueresolve.h"
 #include "dsddecoder.h"
-#include "gpioctrl.h"
 #include "globals.h"
+#include "gpioctrl.h"
 #include "mediabuffer.h"
 #include "platform.h"
 
@@ -144,7 +144,8 @@ int runPlay(const QStringList &argsIn)
     };
     // Everything the threads report is handled on this (the main) thread.
     QObject *ctx = QCoreApplication::instance();
-    QObject::connect(&decoder, &AudioDecoder::startPlay, &player, [&] { player.play(); }, Qt::QueuedConnection);
+    QObject::connect(
+        &decoder, &AudioDecoder::startPlay, &player, [&] { player.play(); }, Qt::QueuedConnection);
     QObject::connect(&decoder, &AudioDecoder::songChanged, ctx, [&] {
         klvtool::out(QStringLiteral("track %1 | %2 | %3 | %4 %5 | %6 s")
                          .arg(g_CurMusicPlay.title.get(), g_CurMusicPlay.artist.get(), g_CurMusicPlay.album.get(),
@@ -156,7 +157,8 @@ int runPlay(const QStringList &argsIn)
         klvtool::err(QStringLiteral("klvtool play: ") + g_CurMusicPlay.title.get());
     });
     QObject::connect(&decoder, &AudioDecoder::playOver, ctx, [&] { finish(failed ? 1 : 0); });
-    QObject::connect(&dsdDecoder, &DsdDecoder::startPlay, &player, [&] { player.play(); }, Qt::QueuedConnection);
+    QObject::connect(
+        &dsdDecoder, &DsdDecoder::startPlay, &player, [&] { player.play(); }, Qt::QueuedConnection);
     QObject::connect(&dsdDecoder, &DsdDecoder::songChanged, ctx, [&] {
         if (g_TempData.dsdNotSupported) {
             failed = true;
@@ -187,10 +189,10 @@ int runPlay(const QStringList &argsIn)
 
     const int position = int(g_CurMusicPlay.currentPosition.get());
     QString spec = selector < 0 ? dsdItemSpec(audioPath) : path + item.mid(selector);
-    if (selector < 0 && (info.suffix().toLower() == QLatin1String("iso") || info.suffix().toLower() == QLatin1String("dat")))
+    if (selector < 0
+        && (info.suffix().toLower() == QLatin1String("iso") || info.suffix().toLower() == QLatin1String("dat")))
         spec = path + QStringLiteral("__M__0__M__0"); // the first track of whichever area the image has
-    if (dsd ? !dsdDecoder.open(spec, position, false)
-            : !decoder.open(audioPath, position, false))
+    if (dsd ? !dsdDecoder.open(spec, position, false) : !decoder.open(audioPath, position, false))
         return 1;
     const int code = QCoreApplication::exec();
     player.stop(true);
@@ -202,4 +204,7 @@ int runPlay(const QStringList &argsIn)
 
 } // namespace
 
-KLVTOOL_COMMAND("play", "play FILE [--start SECONDS] [--capture PATH] [--title TRACK]  play one file, DSD item or CUE track on the sound card", runPlay);
+KLVTOOL_COMMAND("play",
+                "play FILE [--start SECONDS] [--capture PATH] [--title TRACK]  play one file, DSD item or CUE track on "
+                "the sound card",
+                runPlay);

@@ -56,9 +56,9 @@ QJsonObject area(sacd_reader_t &r, area_id_e id, const QJsonArray &tracks)
 
 QJsonObject trackJson(uint32_t index, double start, double duration, const TrackDetails &d)
 {
-    return QJsonObject{{"index", int(index)},          {"start", start},
-                       {"duration", duration},         {"title", text(d.strTitle)},
-                       {"artist", text(d.strArtist)},  {"album", text(d.strAlbum)}};
+    return QJsonObject{{"index", int(index)},         {"start", start},
+                       {"duration", duration},        {"title", text(d.strTitle)},
+                       {"artist", text(d.strArtist)}, {"album", text(d.strAlbum)}};
 }
 
 int runProbe(const QStringList &args)
@@ -126,9 +126,9 @@ int runProbe(const QStringList &args)
                 klvtool::err(QStringLiteral("klvtool probe: cannot parse ") + path);
                 return 1;
             }
-            const area_id_e id = reader->get_track_count(AREA_TWOCH) ? AREA_TWOCH
+            const area_id_e id = reader->get_track_count(AREA_TWOCH)   ? AREA_TWOCH
                                  : reader->get_track_count(AREA_MULCH) ? AREA_MULCH
-                                                                        : AREA_BOTH;
+                                                                       : AREA_BOTH;
             QJsonArray tracks;
             double start = 0;
             auto *dff = dynamic_cast<sacd_dsdiff_t *>(reader.get());

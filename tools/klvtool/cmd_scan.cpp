@@ -42,9 +42,10 @@ bool createLibrary(const QString &file)
         return false;
     const QByteArray sql = script.readAll();
     sqlite3 *db = nullptr;
-    const bool ok = sqlite3_open_v2(QFile::encodeName(file).constData(), &db,
-                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK
-                    && sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    const bool ok =
+        sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+            == SQLITE_OK
+        && sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close_v2(db);
     return ok;
 }
@@ -65,7 +66,8 @@ void printRows(const QString &file, const DiskInfo &disk)
             return sqliteDescape(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, col))));
         };
         while (sqlite3_step(st) == SQLITE_ROW) {
-            const QString day = QDateTime::fromSecsSinceEpoch(sqlite3_column_int64(st, 6)).toString(QStringLiteral("yyyy-MM-dd"));
+            const QString day =
+                QDateTime::fromSecsSinceEpoch(sqlite3_column_int64(st, 6)).toString(QStringLiteral("yyyy-MM-dd"));
             klvtool::out(QStringList{text(0), text(1), text(2), QString::number(sqlite3_column_int64(st, 3)), text(4),
                                      text(5), day}
                              .join(QLatin1Char('\t')));
@@ -85,7 +87,8 @@ int runScan(const QStringList &argsIn)
     const bool quiet = klvtool::takeFlag(args, QStringLiteral("--quiet"));
     g_verbose = klvtool::takeFlag(args, QStringLiteral("--verbose"));
     if (args.size() != 1 || port < 1 || port > 3 || interval < 0) {
-        klvtool::err(QStringLiteral("usage: klvtool scan DIR [--db FILE] [--interval MS] [--port 1|2|3] [--quiet] [--verbose]"));
+        klvtool::err(
+            QStringLiteral("usage: klvtool scan DIR [--db FILE] [--interval MS] [--port 1|2|3] [--quiet] [--verbose]"));
         return 2;
     }
     const QFileInfo dir(args.first());
@@ -175,5 +178,6 @@ int runScan(const QStringList &argsIn)
 
 } // namespace
 
-KLVTOOL_COMMAND("scan", "scan DIR [--db FILE] [--interval MS] [--port 1|2|3] [--quiet]  (the scanner on a folder as a volume)",
+KLVTOOL_COMMAND("scan",
+                "scan DIR [--db FILE] [--interval MS] [--port 1|2|3] [--quiet]  (the scanner on a folder as a volume)",
                 runScan);

@@ -28,5 +28,5 @@ bool takeFlag(QStringList &args, const QString &name);
 
 #define KLVTOOL_CONCAT2(a, b) a##b
 #define KLVTOOL_CONCAT(a, b) KLVTOOL_CONCAT2(a, b)
-#define KLVTOOL_COMMAND(name, usage, fn)                                                                        \
+#define KLVTOOL_COMMAND(name, usage, fn)                                                                               \
     static const bool KLVTOOL_CONCAT(klvtool_registered_, __LINE__) = klvtool::registerCommand({name, usage, fn})
