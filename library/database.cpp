@@ -3,6 +3,7 @@
 #include "disklist.h"
 #include "exeshellfordb.h"
 #include "globals.h"
+#include "libraryrepair.h"
 #include "pinyintable.h"
 #include "sqltext.h"
 
@@ -20,6 +21,10 @@
 #include <cstdarg>
 
 namespace {
+
+// The start-up check of the library file reads every page; on a very large
+// library it is cut off here rather than hold up the start.
+constexpr int kOpenCheckMs = 3000;
 
 // sqlite3_mprintf into a QByteArray. Quoted texts use %q: texts that went
 // through sqliteEscape hold no quote, so the statement is the same, and the
@@ -168,6 +173,19 @@ bool DataBase::createConnection()
     if (rc == SQLITE_OK) {
         m_db = db;
         m_connected = true;
+        // Damage made while the player was off is found here, before the
+        // first write runs into it; a repair's own reopen needs no check.
+        if (m_checkOnOpen && !m_rebuilding) {
+            const QString check = checkFile(kOpenCheckMs);
+            if (check.isEmpty()) {
+                QTlog(QStringLiteral("library check not finished within %1 ms").arg(kOpenCheckMs));
+            } else if (check != QLatin1String("ok")) {
+                QTlog(QStringLiteral("library file damaged: ") + check);
+                closeConnection();
+                RebuildDataBase();
+                return m_connected;
+            }
+        }
         ensureIndexes();
         return true;
     }
@@ -190,6 +208,11 @@ void DataBase::ensureIndexes()
         for (const auto &c : columns)
             exec(sqlf("CREATE INDEX IF NOT EXISTS pre_diskmusic%d_%s ON pre_diskmusic%d(%s);", n, c[0], n, c[1]));
     }
+}
+
+QString DataBase::checkFile(int timeoutMs)
+{
+    return LibraryRepair::quickCheck(m_db, timeoutMs);
 }
 
 bool DataBase::closeConnection()

@@ -28,8 +28,14 @@ public:
     explicit DataBase(QObject *parent = nullptr);
     ~DataBase() override;
 
-    // Connection and file.
+    // Connection and file. Opening checks the file (PRAGMA quick_check, a
+    // few seconds at most) and repairs it when it is damaged, unless
+    // setCheckOnOpen(false) (a technician's read-only view).
     bool createConnection();
+    void setCheckOnOpen(bool on) { m_checkOnOpen = on; }
+    // "ok", the first problem found, or "" when the check did not finish
+    // within timeoutMs (or there is no connection).
+    QString checkFile(int timeoutMs);
     bool closeConnection();
     void CreateDataBase(bool restartApp);
     void RebuildDataBase();
@@ -134,6 +140,7 @@ private:
     std::atomic<bool> m_searchAllowed{false}; // the second request flag, cleared by stop()
     std::atomic<bool> m_connected{false};
     std::atomic<bool> m_rebuilding{false};
+    bool m_checkOnOpen = true; // set before createConnection()
     std::atomic<bool> m_deliverAll{false};
     std::atomic<bool> m_lastQueryEmpty{false};
     std::mutex m_searchLock; // guards the request below and runs the query

@@ -62,10 +62,15 @@ int runDb(const QStringList &argsIn)
     }
     MusicDataBaseName = file;
     DataBase db;
+    // A view never repairs the file; it says when the file is damaged.
+    db.setCheckOnOpen(false);
     if (!db.createConnection()) {
         klvtool::err(QStringLiteral("klvtool: cannot open ") + file);
         return 1;
     }
+    const QString check = db.checkFile(10000);
+    if (!check.isEmpty() && check != QLatin1String("ok"))
+        klvtool::err(QStringLiteral("klvtool: the library file is damaged: ") + check);
     // Every recorded volume counts as mounted at its stored mount point.
     QList<int> statuses;
     const QVector<DiskInfo> disks = db.read_DiskList(&statuses);
