@@ -4,6 +4,7 @@
 #include "disklist.h"
 #include "globals.h"
 #include "mediapath.h"
+#include "volumepath.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -47,6 +48,8 @@ void Scanner::beginRun(Mode mode, QThread::Priority priority)
     m_filesEntered = 0;
     m_sheetsRead = 0;
     m_sheetsSkipped = 0;
+    m_namesSkipped = 0;
+    m_refused = 0;
     start(priority);
 }
 
@@ -64,9 +67,11 @@ void Scanner::setScanPath(const DiskInfo &disk, bool tempMode, int index, QList<
 {
     if (busy())
         return;
+    const QString listRoot = tempMode ? volumeRootOf(disk.diskPath) : QString();
     QMutexLocker lock(&m_lock);
     m_disk = disk;
     if (tempMode) {
+        m_listRoot = listRoot.isEmpty() ? disk.diskPath : listRoot;
         m_listIndex = index;
         m_out = out;
         if (out)
@@ -114,8 +119,14 @@ void Scanner::setInitPlayList(const QList<DiskInfo> &disks)
 {
     if (busy())
         return;
+    QStringList roots;
+    for (const DiskInfo &d : disks) {
+        const QString root = volumeRootOf(d.diskPath);
+        roots << (root.isEmpty() ? d.diskPath : root);
+    }
     QMutexLocker lock(&m_lock);
     m_initFolders = disks;
+    m_initRoots = roots;
     m_disk = disks.value(0);
     m_speed = 20;
     m_stop = false;
@@ -144,8 +155,10 @@ void Scanner::addScanPath(const DiskInfo &folder, int listIndex, bool withFolder
 {
     if (busy())
         return;
+    const QString root = volumeRootOf(folder.diskPath);
     QMutexLocker lock(&m_lock);
     m_disk = folder;
+    m_listRoot = root.isEmpty() ? folder.diskPath : root;
     m_listIndex = listIndex;
     m_withFolders = withFolders;
     m_rowLimit = std::max(0, rowLimit);
@@ -164,6 +177,7 @@ void Scanner::stop_Scanner()
     QMutexLocker lock(&m_lock);
     m_volumes.clear();
     m_initFolders.clear();
+    m_initRoots.clear();
 }
 
 int Scanner::scanInterval() const
@@ -195,6 +209,8 @@ Scanner::Stats Scanner::stats() const
     s.filesEntered = m_filesEntered;
     s.sheetsRead = m_sheetsRead;
     s.sheetsSkipped = m_sheetsSkipped;
+    s.namesSkipped = m_namesSkipped;
+    s.refused = m_refused;
     return s;
 }
 

@@ -5,6 +5,7 @@
 #include "pcmformat.h"
 #include "resampler.h"
 #include "textencoding.h"
+#include "volumepath.h"
 
 extern "C" {
 #include <libavutil/mathematics.h>
@@ -104,6 +105,11 @@ bool AudioDecoder::open(const QString &filePath, int startSeconds, bool reback)
 {
     stop(false);
     if (!QFile::exists(filePath)) {
+        emit playOver();
+        return false;
+    }
+    if (!isRegularFile(filePath)) {
+        QTlog(QStringLiteral("not a regular file, not played: ") + filePath);
         emit playOver();
         return false;
     }

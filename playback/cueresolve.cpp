@@ -7,6 +7,7 @@
 #include "sacd_dsf.h"
 #include "sacd_media.h"
 #include "textencoding.h"
+#include "volumepath.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -33,6 +34,9 @@ double dsdFileLength(const QString &path, const QString &suffix)
 AudioFileInfo probeAudioFile(const QString &path)
 {
     AudioFileInfo info;
+    // Opening a FIFO blocks; a device never ends.
+    if (!isRegularFile(path))
+        return info;
     const QString suffix = QFileInfo(path).suffix().toLower();
     const QByteArray file = QFile::encodeName(path);
     KLVMedia::Dictionary options;
@@ -72,6 +76,16 @@ QString resolveCueItem(const QString &sheetPath, const QString &title, const Aud
     if (!cue.Is_Correct_CUE())
         return QString();
     const QString audioPath = cue.getSrcFile().filePath();
+    // The audio file must lie on the sheet's volume (a sheet on no mounted
+    // volume: in its own folder), be a regular file and not a sheet.
+    QString root = volumeRootOf(sheetPath);
+    if (root.isEmpty())
+        root = QFileInfo(sheetPath).absolutePath();
+    const QString refusal = cueAudioRefusal(sheetPath, audioPath, canonicalRoot(root));
+    if (!refusal.isEmpty()) {
+        QTlog(QStringLiteral("CUE sheet not played, %1: %2").arg(refusal, sheetPath));
+        return QString();
+    }
     if (!QFileInfo::exists(audioPath))
         return audioPath;
 

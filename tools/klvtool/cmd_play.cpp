@@ -14,6 +14,7 @@
 #include "gpioctrl.h"
 #include "mediabuffer.h"
 #include "platform.h"
+#include "volumepath.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -80,6 +81,11 @@ int runPlay(const QStringList &argsIn)
     const QString path = info.absoluteFilePath();
     if (!info.exists()) {
         klvtool::err(QStringLiteral("klvtool play: no file ") + path);
+        return 1;
+    }
+    // Only regular files are played: a FIFO blocks the open, a device never ends.
+    if (!isRegularFile(path)) {
+        klvtool::err(QStringLiteral("klvtool play: not a regular file (a FIFO, device or folder): ") + path);
         return 1;
     }
 
