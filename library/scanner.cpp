@@ -8,7 +8,6 @@
 
 #include <QDebug>
 #include <QFileInfo>
-#include <QMutexLocker>
 
 #include <algorithm>
 #include <thread>
@@ -36,6 +35,7 @@ Scanner::~Scanner()
 {
     stop_Scanner();
     wait();
+    m_fence.joined();
 }
 
 void Scanner::beginRun(Mode mode, QThread::Priority priority)
@@ -55,11 +55,14 @@ void Scanner::beginRun(Mode mode, QThread::Priority priority)
 
 bool Scanner::busy()
 {
-    if (!isRunning())
+    if (!isRunning()) {
+        m_fence.joined();
         return false;
+    }
     if (m_scanning)
         return true;
     wait(); // only the end of run() is left
+    m_fence.joined();
     return false;
 }
 
@@ -68,7 +71,7 @@ void Scanner::setScanPath(const DiskInfo &disk, bool tempMode, int index, QList<
     if (busy())
         return;
     const QString listRoot = tempMode ? volumeRootOf(disk.diskPath) : QString();
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     m_disk = disk;
     if (tempMode) {
         m_listRoot = listRoot.isEmpty() ? disk.diskPath : listRoot;
@@ -124,7 +127,7 @@ void Scanner::setInitPlayList(const QList<DiskInfo> &disks)
         const QString root = volumeRootOf(d.diskPath);
         roots << (root.isEmpty() ? d.diskPath : root);
     }
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     m_initFolders = disks;
     m_initRoots = roots;
     m_disk = disks.value(0);
@@ -140,7 +143,7 @@ void Scanner::setScanTmpMusicList(int mode)
     if ((mode != TmpFolder && mode != TmpNextFolder && mode != TmpPrevFolder) || busy())
         return;
     mediaTempPlayList.clear();
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     const QString song = Get_RealFilePath(g_CurMusicPlay.filePath);
     m_songFolder = song.isEmpty() ? QString() : QFileInfo(song).absolutePath();
     m_volumes = UsingUSBDiskList;
@@ -156,7 +159,7 @@ void Scanner::addScanPath(const DiskInfo &folder, int listIndex, bool withFolder
     if (busy())
         return;
     const QString root = volumeRootOf(folder.diskPath);
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     m_disk = folder;
     m_listRoot = root.isEmpty() ? folder.diskPath : root;
     m_listIndex = listIndex;
@@ -174,7 +177,7 @@ void Scanner::stop_Scanner()
     qDebug() << "#####  stop_Scanner~~~~~~~~~~~~~~" << m_listIndex;
     m_stop = true;
     m_running = false;
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     m_volumes.clear();
     m_initFolders.clear();
     m_initRoots.clear();
@@ -216,12 +219,13 @@ Scanner::Stats Scanner::stats() const
 
 QString Scanner::scanPath() const
 {
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     return m_disk.diskPath;
 }
 
 void Scanner::run()
 {
+    const RunFence::Scope ended(m_fence);
     m_threadRunId = m_runId; // written before start(), unchanged while this run goes on
     m_lastPace = Clock::now();
     emit scanStart();

@@ -16,12 +16,12 @@
 // mounted-volume list) are handed to the GUI thread and applied there.
 
 #include "records.h"
+#include "runfence.h"
 
 #include <QFileInfo>
 #include <QHash>
 #include <QList>
 #include <QMetaObject>
-#include <QMutex>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -30,6 +30,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 
 class DataBase;
 
@@ -150,6 +151,7 @@ private:
     struct Listing {
         QList<QFileInfo> files; // playable
         QList<QFileInfo> dirs;
+        QStringList refused; // log lines of playable names that are not entered
     };
     Listing listFolder(const QString &folder);
     void logUndecodableNames(const QString &folder);
@@ -210,7 +212,9 @@ private:
     void beginRun(Mode mode, QThread::Priority priority);
 
     DataBase *m_db = nullptr;
-    mutable QMutex m_lock; // guards the set-up of a run and m_volumes
+    // Guards the set-up of a run and m_volumes; a std::mutex, whose locking
+    // ThreadSanitizer sees (QMutex locks inside uninstrumented Qt).
+    mutable std::mutex m_lock;
 
     // Set up by the GUI thread before start() (under m_lock), read by the run.
     Mode m_mode = VolumeScan;
@@ -256,6 +260,7 @@ private:
     std::atomic<int> m_namesSkipped{0};
     std::atomic<int> m_refused{0};
 
+    RunFence m_fence;      // run() ended, for busy() and the destructor
     int m_runId = 0;       // GUI thread: counts the runs started
     int m_threadRunId = 0; // scanner thread: the run it is doing
 

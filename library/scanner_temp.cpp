@@ -208,7 +208,7 @@ void Scanner::runTempList()
     // stop_Scanner() empties the list meanwhile: the walk uses its own copy.
     QList<DiskInfo> volumes;
     {
-        QMutexLocker lock(&m_lock);
+        std::unique_lock<std::mutex> lock(m_lock);
         volumes = m_volumes;
     }
     const int n = volumes.size();
@@ -268,7 +268,7 @@ void Scanner::runListFolder()
     QString folder, root;
     int diskID = 0;
     {
-        QMutexLocker lock(&m_lock);
+        std::unique_lock<std::mutex> lock(m_lock);
         folder = m_disk.diskPath;
         root = m_listRoot;
         diskID = m_disk.diskID;
@@ -320,7 +320,7 @@ void Scanner::runInitPlayList()
         DiskInfo folder;
         QString root;
         {
-            QMutexLocker lock(&m_lock);
+            std::unique_lock<std::mutex> lock(m_lock);
             if (!m_running || n >= m_initFolders.size())
                 break;
             folder = m_initFolders.at(n);

@@ -19,7 +19,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QMutexLocker>
 #include <QSet>
 
 #include <dirent.h>
@@ -113,7 +112,7 @@ void Scanner::runVolumeScan()
     while (m_running) {
         DiskInfo volume;
         {
-            QMutexLocker lock(&m_lock);
+            std::unique_lock<std::mutex> lock(m_lock);
             if (m_volumes.isEmpty())
                 break;
             volume = m_volumes.first();
@@ -128,7 +127,7 @@ void Scanner::runVolumeScan()
             m_stop = true;
             break;
         }
-        QMutexLocker lock(&m_lock);
+        std::unique_lock<std::mutex> lock(m_lock);
         if (!m_volumes.isEmpty())
             m_volumes.removeFirst();
     }
@@ -166,12 +165,10 @@ Scanner::Listing Scanner::listFolder(const QString &folder)
             l.dirs.append(e);
         } else if (m_playable.contains(e.suffix().toLower())) {
             const QString why = entryRefusal(e, m_root);
-            if (why.isEmpty()) {
+            if (why.isEmpty())
                 l.files.append(e);
-            } else {
-                ++m_refused;
-                report(QStringLiteral("scanner: %1, skipped: %2").arg(why, e.absoluteFilePath()));
-            }
+            else
+                l.refused.append(QStringLiteral("scanner: %1, skipped: %2").arg(why, e.absoluteFilePath()));
         }
     }
     return l;
@@ -239,10 +236,15 @@ void Scanner::List_Dirs_Files(const QString &folder, int known, int rowid, bool 
         readFiles = it == m_resumeByPath.constEnd() || it->readOver == 0;
     }
     if (readFiles) {
+        // What is skipped is told once, when the folder's files are read.
+        for (const QString &line : listing.refused)
+            report(line);
+        m_refused += listing.refused.size();
         logUndecodableNames(folder);
         rowid = scanSongsFileList(listing.files, folder, rowid, parentRow, fresh);
-    } else
+    } else {
         ++m_foldersRead; // all its files went in during an earlier scan
+    }
     // A folder stopped before its row was written keeps its subfolders for
     // the next scan.
     if (rowid > 0)
