@@ -421,6 +421,8 @@ void Scanner::scanCueSheet(const QFileInfo &sheet, bool fresh)
     if (sheetPath.contains(kSelector))
         return;
     CueFiles cue(sheetPath);
+    for (const QString &note : cue.notes())
+        report(QStringLiteral("scanner: CUE sheet %1: %2").arg(sheetPath, note));
     if (!cue.Is_Correct_CUE()) {
         if (hasVanished(sheetPath))
             m_folderIncomplete = true;

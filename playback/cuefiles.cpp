@@ -1,6 +1,5 @@
 #include "cuefiles.h"
 
-#include "globals.h"
 #include "textencoding.h"
 
 #include <QDebug>
@@ -248,7 +247,7 @@ void CueFiles::readCueFile()
     const QStringList &times = c.indexTimes;
     const int count = std::min(int(t.size()), kMaxTracks);
     if (t.size() > kMaxTracks)
-        QTlog(QStringLiteral("CUE sheet %1: %2 tracks, the first %3 kept").arg(sheet).arg(t.size()).arg(kMaxTracks));
+        m_notes << QStringLiteral("%1 tracks, the first %2 kept").arg(t.size()).arg(kMaxTracks);
     auto record = [&](int i) {
         cueData d;
         d.index = i;
@@ -295,6 +294,6 @@ void CueFiles::readCueFile()
         }
     }
     if (cutTexts)
-        QTlog(QStringLiteral("CUE sheet %1: texts over %2 characters cut").arg(sheet).arg(kMaxText));
+        m_notes << QStringLiteral("texts over %1 characters cut").arg(kMaxText);
     m_isCorrect = true;
 }

@@ -57,6 +57,9 @@ public:
     QString getAlbumPerformer() const { return m_albumPerformer; }
     QFileInfo getSrcFile() const;
     QList<cueData> getCueData() const { return m_cueData; }
+    // What the parse left out of an oversized sheet, for the caller's log
+    // ("150 tracks, the first 99 kept", "texts over 255 characters cut").
+    QStringList notes() const { return m_notes; }
     void freeCueFiles();
 
 private:
@@ -68,4 +71,5 @@ private:
     std::unique_ptr<QFileInfo> m_srcFile;
     std::unique_ptr<QFileInfo> m_cueFile;
     QList<cueData> m_cueData;
+    QStringList m_notes;
 };

@@ -72,6 +72,8 @@ QString resolveCueItem(const QString &sheetPath, const QString &title, const Aud
     if (QFileInfo(sheetPath).suffix().toLower() != QLatin1String("cue"))
         return QString();
     CueFiles cue(sheetPath);
+    for (const QString &note : cue.notes())
+        QTlog(QStringLiteral("CUE sheet %1: %2").arg(sheetPath, note));
     // A sheet that does not parse is skipped like one without a file.
     if (!cue.Is_Correct_CUE())
         return QString();
