@@ -85,7 +85,11 @@ bool nextQuoted(const QString &text, QLatin1String key, int &pos, QString *value
 bool firstQuoted(const QString &text, QLatin1String key, QString *value)
 {
     int pos = 0, end = 0;
-    return nextQuoted(text, key, pos, value, &end) && end < text.size();
+    QString found;
+    if (!nextQuoted(text, key, pos, &found, &end) || end >= text.size())
+        return false;
+    *value = found;
+    return true;
 }
 
 QStringList allQuoted(const QString &text, int from, QLatin1String key)

@@ -71,6 +71,7 @@ private slots:
         QTest::newRow("CRLF line ends") << QString(QString::fromLatin1(kHeader) + tracks).replace("\n", "\r\n");
         QTest::newRow("no newline at the end") << QString::fromLatin1(kHeader) + tracks.trimmed();
         QTest::newRow("album values at the very end") << tracks + "TITLE \"Z\"";
+        QTest::newRow("the only PERFORMER closes the text") << "TITLE \"A\"\nFILE \"f.wav\"\nPERFORMER \"P\"";
         QTest::newRow("CDTEXTFILE before FILE") << "CDTEXTFILE \"x.cdt\"\n" + QString::fromLatin1(kHeader) + tracks;
         QTest::newRow("empty and unclosed values")
             << "TITLE \"\"\nTITLE  \t\n \"A\" x\nPERFORMER \"P\"\nFILE \"f.wav\"\n  TRACK 01\n TITLE \"\"\n"
