@@ -178,7 +178,7 @@ bool DataBase::createConnection()
         if (m_checkOnOpen && !m_rebuilding) {
             const QString check = checkFile(kOpenCheckMs);
             if (check.isEmpty()) {
-                QTlog(QStringLiteral("library check not finished within %1 ms").arg(kOpenCheckMs));
+                QTlog(QStringLiteral("library check gave no answer within %1 ms").arg(kOpenCheckMs));
             } else if (check != QLatin1String("ok")) {
                 QTlog(QStringLiteral("library file damaged: ") + check);
                 closeConnection();
