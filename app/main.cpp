@@ -2,6 +2,7 @@
 #include "globals.h"
 #include "mainwindow.h"
 #include "platform.h"
+#include "sandboxshots.h"
 
 #include <QApplication>
 #include <QDir>
@@ -38,6 +39,7 @@ int main(int argc, char *argv[])
     {
         MainWindow w;
         w.show();
+        SandboxShots::create(&w);
         rc = app.exec();
     }
     return rc;

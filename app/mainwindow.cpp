@@ -28,7 +28,7 @@
 
 namespace {
 
-constexpr int kLogoMs = 6000;       // the boot logo's shortest showing
+constexpr int kLogoMs = 6000; // the boot logo's shortest showing
 constexpr int kDiskManageMs = 20000;
 const char kNormalStyle[] = "QMainWindow{background:#000}";
 

@@ -474,8 +474,8 @@ bool MainWindow::InitMusicList(bool mflag, bool m_Show_Reading)
 {
     Q_UNUSED(mflag);
     if (!m_usbLinked || UsingUSBDiskList.isEmpty() || m_bUpMCUFlag || m_logo || m_seekTimer->isActive()
-        || decoderRunning() || currentSource() != SourceUsb || g_CurMusicPlay.playState == PlayPlaying
-        || !systemAwake() || m_listLoading || g_TempData.listLoading || g_CurMusicPlay.dbRebuilding)
+        || decoderRunning() || currentSource() != SourceUsb || g_CurMusicPlay.playState == PlayPlaying || !systemAwake()
+        || m_listLoading || g_TempData.listLoading || g_CurMusicPlay.dbRebuilding)
         return false;
     if (m_mainForm && !m_mainForm->isVisible() && m_popupMessage && !m_popupMessage->isVisible()
         && !mediaObjectInfoList.isEmpty()) {
@@ -637,8 +637,7 @@ void MainWindow::Close_GetTmpMuiscLIst()
     m_tmpListKind = 0;
     m_tmpScanner->stop_Scanner();
     // A next or previous that waited for the folder goes on in the list it has.
-    if ((kind == Scanner::TmpNextFolder || kind == Scanner::TmpPrevFolder) && songCount() > 0
-        && !decoderRunning()) {
+    if ((kind == Scanner::TmpNextFolder || kind == Scanner::TmpPrevFolder) && songCount() > 0 && !decoderRunning()) {
         g_CurMusicPlay.curIndex = kind == Scanner::TmpNextFolder ? 0 : songCount() - 1;
         mediaPlay(g_CurMusicPlay.curIndex);
     }

@@ -369,8 +369,8 @@ void MainWindow::Prev_Gui_Nav(bool longPress)
         QTimer::singleShot(450, this, [this] {
             Hide_CurrentGuis(false, 0);
             getPreviousInterfaceID(false);
-            g_CurMusicPlay.currentScreen = InterfaceNavigationList.isEmpty() ? int(ScreenMain)
-                                                                             : InterfaceNavigationList.last();
+            g_CurMusicPlay.currentScreen =
+                InterfaceNavigationList.isEmpty() ? int(ScreenMain) : InterfaceNavigationList.last();
             QTimer::singleShot(300, this, &MainWindow::finishScreenReturn);
         });
         return;

@@ -25,9 +25,12 @@ void MainWindow::slotsInit()
     const auto queued = Qt::QueuedConnection;
 
     // Decoders and output thread.
-    connect(m_audioPlayer, &AudioPlayer::playOver, this, [this] { playNextMusic(false, false); }, queued);
-    connect(m_audioDecoder, &AudioDecoder::playOver, this, [this] { playNextMusic(false, false); }, queued);
-    connect(m_dsdDecoder, &DsdDecoder::playOver, this, [this] { playNextMusic(false, false); }, queued);
+    connect(
+        m_audioPlayer, &AudioPlayer::playOver, this, [this] { playNextMusic(false, false); }, queued);
+    connect(
+        m_audioDecoder, &AudioDecoder::playOver, this, [this] { playNextMusic(false, false); }, queued);
+    connect(
+        m_dsdDecoder, &DsdDecoder::playOver, this, [this] { playNextMusic(false, false); }, queued);
     connect(m_audioPlayer, &AudioPlayer::resetMusicInfo, this, &MainWindow::PlayErrorHideUSBGui, queued);
     connect(m_audioDecoder, &AudioDecoder::resetMusicInfo, this, &MainWindow::PlayErrorHideUSBGui, queued);
     connect(m_dsdDecoder, &DsdDecoder::resetMusicInfo, this, &MainWindow::PlayErrorHideUSBGui, queued);
@@ -66,7 +69,8 @@ void MainWindow::slotsInit()
                 m_mainForm->TEST();
         },
         queued);
-    connect(m_audioPlayer, &AudioPlayer::sig_StopCheckPause, this, [this] { suspendPauseCheck(9000); }, queued);
+    connect(
+        m_audioPlayer, &AudioPlayer::sig_StopCheckPause, this, [this] { suspendPauseCheck(9000); }, queued);
     connect(
         m_audioDecoder, &AudioDecoder::stopPlay, this,
         [this] {
@@ -186,7 +190,8 @@ void MainWindow::slotsInit()
 
     // The library.
     connect(m_database, &DataBase::rebuilDBOver, this, &MainWindow::RebuilDataBaseOver, queued);
-    connect(m_database, &DataBase::sig_freshIndex, this, [this] { SearchCurMusicIDInList(false); }, queued);
+    connect(
+        m_database, &DataBase::sig_freshIndex, this, [this] { SearchCurMusicIDInList(false); }, queued);
 
     // Screens and widgets.
     connect(m_mainForm, &MainUSBBTForm::openGui, this, &MainWindow::Slot_beopenGui);

@@ -140,8 +140,8 @@ void TstWidgets::mlabelWrapsAfterTextAndSpace()
     int highest = 0;
     // Watch the offset climb and fall back to 0.
     QTRY_VERIFY_WITH_TIMEOUT((highest = std::max(highest, f.label->scrollOffset()), highest > 0), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT((highest = std::max(highest, f.label->scrollOffset()), f.label->scrollOffset() == 0
-                                  && highest > f.label->textWidth() - MLabel::StepPx),
+    QTRY_VERIFY_WITH_TIMEOUT((highest = std::max(highest, f.label->scrollOffset()),
+                              f.label->scrollOffset() == 0 && highest > f.label->textWidth() - MLabel::StepPx),
                              20000);
     QVERIFY(highest <= restartAt);
     QVERIFY(highest > restartAt - 2 * MLabel::StepPx);
