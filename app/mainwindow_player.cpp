@@ -32,8 +32,8 @@ void MainWindow::mediaPlayerInit()
 
 void MainWindow::Slot_Start_PlayerThread()
 {
-    if (!m_audioPlayer->isRunning())
-        m_audioPlayer->play();
+    // play() ends a run still going before it starts the new one.
+    m_audioPlayer->play();
 }
 
 bool MainWindow::decoderRunning() const
@@ -67,6 +67,12 @@ void MainWindow::Process_MediaPlay3(qint64 position, bool flag)
         return;
     if (m_mainForm)
         m_mainForm->mediaPlayerPositionChanged(position - g_CurMusicPlay.startOffset);
+    // The output of the song being left ends here: its run must not play the
+    // new song's blocks with the old stream's format.
+    if (m_audioPlayer->isRunning()) {
+        m_audioPlayer->stop(true);
+        m_audioPlayer->wait(3000);
+    }
     const QString path = g_CurMusicPlay.filePath;
     const QString file = Get_RealFilePath(path);
     const QString suffix = QFileInfo(file).suffix().toLower();

@@ -40,6 +40,8 @@ void MainWindow::showMessage(const QString &text, int kind)
     // A status message stands in for the now-playing screen.
     if (m_mainForm)
         m_mainForm->hide();
+    if (kind == KindStatus && !statusShowing(text))
+        QTlog(QStringLiteral("status message: %1").arg(text));
     m_message->setText(text, kind);
     if (kind == KindStatus)
         m_message->setDisplayTime(0);
