@@ -8,8 +8,7 @@
 
 AblumPicLabel::AblumPicLabel(QWidget *parent)
     : QLabel(parent)
-{
-}
+{}
 
 QString AblumPicLabel::standbyName() const
 {

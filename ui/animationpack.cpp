@@ -72,9 +72,9 @@ AnimationPack::AnimationPack(QObject *parent)
 
 bool AnimationPack::isRunning() const
 {
-    return m_screenDelay->isActive() || m_screenGroup->state() == QAbstractAnimation::Running
-        || m_moveDelay->isActive() || m_move->state() == QAbstractAnimation::Running || m_fadeTimer->isActive()
-        || m_group->state() == QAbstractAnimation::Running || m_timeLine->state() == QTimeLine::Running;
+    return m_screenDelay->isActive() || m_screenGroup->state() == QAbstractAnimation::Running || m_moveDelay->isActive()
+           || m_move->state() == QAbstractAnimation::Running || m_fadeTimer->isActive()
+           || m_group->state() == QAbstractAnimation::Running || m_timeLine->state() == QTimeLine::Running;
 }
 
 QGraphicsOpacityEffect *AnimationPack::effectFor(QWidget *w)
@@ -157,8 +157,8 @@ void AnimationPack::opacityStep()
         m_fadeTimer->stop();
         return;
     }
-    m_fadeOpacity = std::clamp(std::round((m_fadeOpacity + (m_fadeShow ? OpacityStep : -OpacityStep)) * 10.0) / 10.0,
-                               0.0, 1.0);
+    m_fadeOpacity =
+        std::clamp(std::round((m_fadeOpacity + (m_fadeShow ? OpacityStep : -OpacityStep)) * 10.0) / 10.0, 0.0, 1.0);
     effectFor(m_fadeWidget)->setOpacity(m_fadeOpacity);
     if (m_fadeShow && m_fadeOpacity >= 1.0) {
         m_fadeTimer->stop();

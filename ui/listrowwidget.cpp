@@ -3,9 +3,9 @@
 #include "mlabel.h"
 #include "uiassets.h"
 
-#include <QVariant>
 #include <QLabel>
 #include <QStyle>
+#include <QVariant>
 
 namespace {
 

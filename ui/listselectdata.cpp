@@ -4,9 +4,9 @@
 #include "globals.h"
 #include "uiassets.h"
 
-#include <QVariant>
 #include <QLabel>
 #include <QTimer>
+#include <QVariant>
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include "listrowwidget.h"
 #include "viewframelist.h"
 
-#include <QVariant>
 #include <QPropertyAnimation>
 #include <QScrollBar>
 #include <QTimer>
+#include <QVariant>
 
 namespace {
 constexpr int InfoRole = Qt::UserRole + 1;

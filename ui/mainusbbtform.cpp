@@ -20,7 +20,7 @@ const QRect kPicture(10, 20, 150, 150);
 constexpr int TextLeftWithPicture = 170;
 constexpr int TextRightWithPicture = 474;
 const int kTextRows[3][2] = {{20, 69}, {73, 103}, {111, 141}}; // title, artist, album: top..bottom
-const QRect kFormatRow(0, 148, 0, 24);                          // x and width follow the layout
+const QRect kFormatRow(0, 148, 0, 24);                         // x and width follow the layout
 const QRect kSlider(10, 188, 460, 18);
 const QRect kPosition(10, 208, 120, 28);
 const QRect kSongNumber(140, 208, 200, 28);
@@ -347,9 +347,9 @@ void MainUSBBTForm::placeContent(const QPoint &pos, double opacity)
 
 void MainUSBBTForm::AnimationGroup(MainGuiPostion pos)
 {
-    const QPoint target = pos == MainGuiLeft ? QPoint(-Width / 3, 0)
-        : pos == MainGuiRight                 ? QPoint(Width / 3, 0)
-                                              : QPoint(0, 0);
+    const QPoint target = pos == MainGuiLeft    ? QPoint(-Width / 3, 0)
+                          : pos == MainGuiRight ? QPoint(Width / 3, 0)
+                                                : QPoint(0, 0);
     const bool fadeIn = pos == MainGuiCenter;
     if (!m_animated || !isVisible()) {
         placeContent(target, fadeIn ? 1.0 : 0.0);

@@ -5,22 +5,18 @@
 #include "mlabel.h"
 #include "uiassets.h"
 
-#include <QVariant>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QStyle>
 #include <QTimeLine>
+#include <QVariant>
 
 namespace {
 
 constexpr int IconSize = 24;
 const char *const kSourceTitles[] = {
-    QT_TRANSLATE_NOOP("NavForm", "高电平"),
-    QT_TRANSLATE_NOOP("NavForm", "蓝牙音乐"),
-    "AUX",
-    "USB Audio",
-    "USB",
+    QT_TRANSLATE_NOOP("NavForm", "高电平"), QT_TRANSLATE_NOOP("NavForm", "蓝牙音乐"), "AUX", "USB Audio", "USB",
 };
 
 void repolish(QWidget *w)
@@ -59,7 +55,8 @@ NavForm::NavForm(QWidget *parent)
         m_ports[i]->hide();
     }
     m_ble->setObjectName(QStringLiteral("navBluetooth"));
-    m_ble->setPixmap(UiAssets::pixmap(UiAssets::icon(QStringLiteral("NavTop/icon_Bluetooth")), QSize(IconSize, IconSize)));
+    m_ble->setPixmap(
+        UiAssets::pixmap(UiAssets::icon(QStringLiteral("NavTop/icon_Bluetooth")), QSize(IconSize, IconSize)));
     m_ble->setGeometry(394, iconY, IconSize, IconSize);
     m_ble->hide();
     m_speaker->setObjectName(QStringLiteral("navSpeaker"));

@@ -59,8 +59,8 @@ namespace {
 
 struct ScriptFont {
     const char *family;
-    const char *file;        // name in the installed font folder
-    const char *systemPath;  // the Debian package's file
+    const char *file;       // name in the installed font folder
+    const char *systemPath; // the Debian package's file
 };
 
 const ScriptFont kFonts[] = {

@@ -101,7 +101,8 @@ void save(const QImage &img, const QString &prefix, const QString &alias, const 
 
 void saveIcon(const QImage &img, const QString &name)
 {
-    save(img, QStringLiteral("/icon"), QStringLiteral("Resource/icon/") + name, QStringLiteral("icon/") + name + ".png");
+    save(img, QStringLiteral("/icon"), QStringLiteral("Resource/icon/") + name,
+         QStringLiteral("icon/") + name + ".png");
 }
 
 QImage glyphIcon(uint cp, int size, const QColor &color)
