@@ -37,7 +37,7 @@ COMMANDS = """\
 source N | mix N | power on|off|factory | set BYTE VALUE | lamp I VALUE
 ad A1 A2 [ms=T]                 steering-wheel AD readings (idle 200 200)
 app connect|disconnect | app request KIND SLOT INDEX
-bt [title=T] [artist=A] [album=B] [total=S] [pos=S] [play=0|1] | bt clear
+bt [title=T] [artist=A] [album=B] [total=S] [pos=S] [play=0|1] [connected=0|1] | bt clear
 cascade attach VERSION [model=N] [bridged=1] [nosub=1] | cascade detach
                                 a cascaded unit answering target 10; its model
                                 (from VERSION when known) sets its block layout
@@ -96,6 +96,7 @@ def default_system():
     s[1] = 255          # no mix source
     s[2:8] = bytes([60] * 6)
     u16(s, 8, 12)
+    s[10] = 1           # sound on (not muted)
     s[11] = 55
     s[13] = 100
     s[14] = 1
@@ -329,6 +330,7 @@ class Mcu:
                 self.app_request = None
         bt = self.sys[0] == 2 and (self.bt["title"] or self.bt["total"])
         p[24] = 1 if bt else 0
+        p[31] = 1 if self.bt.get("connected") else 0  # bit 0: a phone is connected
         if bt:
             p += self.bt["total"].to_bytes(2, "big") + self.bt_position().to_bytes(2, "big")
             for name in ("title", "artist", "album"):
@@ -525,7 +527,7 @@ class Mcu:
                 for k in ("title", "artist", "album"):
                     if k in kv:
                         self.bt[k] = kv[k]
-                for k in ("total", "pos", "play"):
+                for k in ("total", "pos", "play", "connected"):
                     if k in kv:
                         self.bt[k] = n(kv[k])
             self.bt_since = time.monotonic()
