@@ -209,10 +209,16 @@ void CustomMessage::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    if (m_mode == PopupMessage)
+    if (m_mode == PopupMessage) {
         p.fillRect(rect(), QColor(0, 0, 0, 170));
-    if (!m_picture.isNull() && m_mode == MessageBox)
-        return; // the pause picture stands on its own
+    } else if (!m_picture.isNull()) {
+        // The pause picture over a dimmed screen, without a box.
+        p.fillRect(rect(), QColor(0, 0, 0, 190));
+        return;
+    } else {
+        // A status message replaces the content area: nothing shows through.
+        p.fillRect(rect(), Qt::black);
+    }
     QColor edge = palette().color(QPalette::Highlight);
     edge.setAlpha(200);
     p.setPen(QPen(edge, 2));

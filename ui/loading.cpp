@@ -132,7 +132,7 @@ void Loading::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    p.fillRect(rect(), QColor(0, 0, 0, 200));
+    p.fillRect(rect(), QColor(0, 0, 0, 235));
     const QColor accent = palette().color(QPalette::Highlight);
     p.translate(width() / 2, 140);
     p.rotate(-m_angle);

@@ -630,14 +630,14 @@ void TstWidgets::popupSelect()
     popup->popupClicked(); // a second press confirms nothing more
     QCOMPARE(confirmed.count(), 1);
     QVERIFY(wheel.wait(10000));
-    QVERIFY2(clock.elapsed() >= 1900, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() >= 1850, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(popup->type(), -1);
     QVERIFY(!popup->isVisible());
     QVERIFY(!g_TempData.popupOpen.get());
     QCOMPARE(int(m_nCurSystem.at(SysByte::SampleRate)), 9); // not yet: 3000 ms after the confirmation
     QTRY_COMPARE_WITH_TIMEOUT(int(m_nCurSystem.at(SysByte::SampleRate)), 11, 5000);
     QCOMPARE(g_TempData.popupType.get(), 0);
-    QVERIFY(clock.elapsed() >= 2900);
+    QVERIFY(clock.elapsed() >= 2800); // a coarse timer may fire 5 % early
 
     popup->setType(100, QStringLiteral("搜寻中..."));
     popup->setBusy(true);

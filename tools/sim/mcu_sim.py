@@ -37,7 +37,7 @@ COMMANDS = """\
 source N | mix N | power on|off|factory | set BYTE VALUE | lamp I VALUE
 ad A1 A2 [ms=T]                 steering-wheel AD readings (idle 200 200)
 app connect|disconnect | app request KIND SLOT INDEX
-bt [title=T] [artist=A] [album=B] [total=S] [pos=S] [play=0|1] | bt clear
+bt [title=T] [artist=A] [album=B] [total=S] [pos=S] [play=0|1] [connected=0|1] | bt clear
 bt connect|disconnect           a phone connected over Bluetooth (status byte 31 bit 0)
 request play|pause|none         the car asks the player to play or pause (status byte 6)
 cascade attach VERSION [model=N] [bridged=1] [nosub=1] | cascade detach
@@ -98,7 +98,7 @@ def default_system():
     s[1] = 255          # no mix source
     s[2:8] = bytes([60] * 6)
     u16(s, 8, 12)
-    s[10] = 1           # sound on
+    s[10] = 1           # sound on (not muted)
     s[11] = 55
     s[13] = 100
     s[14] = 1
@@ -537,7 +537,7 @@ class Mcu:
                 for k in ("title", "artist", "album"):
                     if k in kv:
                         self.bt[k] = kv[k]
-                for k in ("total", "pos", "play"):
+                for k in ("total", "pos", "play", "connected"):
                     if k in kv:
                         self.bt[k] = n(kv[k])
             self.bt_since = time.monotonic()
