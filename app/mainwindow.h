@@ -171,6 +171,11 @@ public:
     void remoteDirselectClicked();
     void remoteFileManageClicked();
     void Wheel_Control(unsigned char value, bool ladder2);
+    // The learned steering-wheel key (0..6) a reading stands for, -1 for none:
+    // the nearest on the same ladder, a later key winning a tie, within 1.
+    static int wheelKeyFor(unsigned char value, bool ladder2);
+    bool wheelBusy() const { return m_wheelBusy; }
+    bool standby() const { return m_standby; }
     void CountGoundKeys(int key);
     void Prev_Gui_Nav(bool longPress);
     void Open_SetupGui();
@@ -300,10 +305,11 @@ private:
     bool m_mcuVersionError = false; // the MCU reported another firmware
     bool m_deviceNotSupported = false;
     bool m_factoryPopupShown = false;
-    bool m_standby = false;        // the display is off (power off or the power key)
-    bool m_songPlayed = false;     // the song started last has reached the output
-    bool m_dirListPending = false; // the disk checker builds a directory list
-    bool m_logoTimeUp = false;     // the logo has been up for 6000 ms
+    bool m_standby = false;         // the display is off (power off or the power key)
+    bool m_resumeAtPowerOn = false; // the song played when the car was switched off
+    bool m_songPlayed = false;      // the song started last has reached the output
+    bool m_dirListPending = false;  // the disk checker builds a directory list
+    bool m_logoTimeUp = false;      // the logo has been up for 6000 ms
     bool m_logoFading = false;
     int m_lastPlayRequest = 0;   // last play request of the car seen
     int m_prevRandomIndex = -1;  // index before a random jump

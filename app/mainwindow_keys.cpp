@@ -416,7 +416,7 @@ void MainWindow::CountGoundKeys(int key)
 
 // ------------------------------------------------------------ steering wheel
 
-void MainWindow::Wheel_Control(unsigned char value, bool ladder2)
+int MainWindow::wheelKeyFor(unsigned char value, bool ladder2)
 {
     int best = -1;
     int bestDistance = 256;
@@ -430,7 +430,13 @@ void MainWindow::Wheel_Control(unsigned char value, bool ladder2)
             best = k;
         }
     }
-    if (best < 0 || bestDistance > 1)
+    return best >= 0 && bestDistance <= 1 ? best : -1;
+}
+
+void MainWindow::Wheel_Control(unsigned char value, bool ladder2)
+{
+    const int best = wheelKeyFor(value, ladder2);
+    if (best < 0)
         return;
     if (m_standby || (m_wireThread && m_wireThread->powerOff())) {
         // Wakeup_machine: the key only wakes the unit.

@@ -169,11 +169,16 @@ void MainWindow::SetMacPowerOff(bool off, bool mark)
 void MainWindow::remotePoweroffClicked(bool mflag)
 {
     QTlog(QStringLiteral("remotePoweroffClicked %1").arg(mflag ? 1 : 0));
+    const bool wasStandby = m_standby;
     m_standby = mflag;
     if (mflag) {
         if (currentSource() == SourceBluetooth)
             g_TempData.bleRequestedState = 2;
         const int state = g_CurMusicPlay.playState;
+        // A song that was playing goes on when the car is switched on again;
+        // one the user had paused stays paused.
+        if (!wasStandby)
+            m_resumeAtPowerOn = !g_TempData.usbPaused && (state == PlayPlaying || decoderRunning());
         if (state == PlayPlaying || state == PlayPaused)
             Pause_USB_Player(false);
         StopPlayMusic(true, false);
@@ -189,6 +194,11 @@ void MainWindow::remotePoweroffClicked(bool mflag)
         g_TempData.bleRequestedState = 1;
     } else {
         Update_MainGui();
+    }
+    if (m_resumeAtPowerOn) {
+        m_resumeAtPowerOn = false;
+        g_TempData.usbPaused = false;
+        closeMessage();
     }
     PlayFor_LampAndOpen();
     QTimer::singleShot(5000, this, [this] { Check_Show_MainGui(false); });
@@ -311,7 +321,7 @@ void MainWindow::Process_Poweroff_Lamp()
         SetMacPowerOff(true, false);
         break;
     case 0:
-        if (systemAwake() && m_wireThread && m_wireThread->powerOff())
+        if (systemAwake() && (m_standby || (m_wireThread && m_wireThread->powerOff())))
             SetMacPowerOff(false, false);
         break;
     case 2:

@@ -32,6 +32,14 @@ void MainWindow::mediaPlayerInit()
 
 void MainWindow::Slot_Start_PlayerThread()
 {
+    // The decoder has opened the song at its position: a seek is applied.
+    g_CurMusicPlay.seeking = false;
+    // Paused while the song was being opened (a seek committed after the
+    // pause key): it stays paused, its blocks waiting for the play key.
+    if (g_TempData.usbPaused) {
+        g_CurMusicPlay.playState = PlayPaused;
+        return;
+    }
     // play() ends a run still going before it starts the new one.
     m_audioPlayer->play();
 }
@@ -56,6 +64,13 @@ bool MainWindow::StopPlayMusic(bool mMute, bool nowait)
     if (mMute)
         playMute(1);
     stopDecoders(nowait);
+    // What the output still holds is not played either: a pulled stick or a
+    // switched-off car stops the song now, not a buffer later.
+    if (m_audioPlayer->isRunning()) {
+        m_audioPlayer->stop(true);
+        if (!nowait)
+            m_audioPlayer->wait(3000);
+    }
     return true;
 }
 
@@ -120,6 +135,9 @@ void MainWindow::Process_MediaPlay3(qint64 position, bool flag)
 
 void MainWindow::Slot_InitSongInfo()
 {
+    // The decoder has opened the song at the position asked for: a seek is
+    // applied (the decoder drops what it decodes while seeking is set).
+    g_CurMusicPlay.seeking = false;
     if (m_mainForm && currentSource() == SourceUsb)
         m_mainForm->mediaPlayerInfoChanged();
 }
@@ -163,7 +181,7 @@ void MainWindow::playOrPauseCliked()
         Pause_USB_Player(true);
         return;
     }
-    if (!m_audioPlayer->isRunning() && !decoderRunning()) {
+    if (!m_audioPlayer->isRunning() && !decoderRunning() && Get_buf_isempty()) {
         // Nothing open (stopped after a power-off or a pulled stick): the
         // current song starts again where it stopped.
         g_TempData.usbPaused = false;
@@ -174,8 +192,12 @@ void MainWindow::playOrPauseCliked()
     if (!Get_buf_isempty())
         closeMessage();
     QTimer::singleShot(300, this, [this] {
-        m_audioPlayer->resume();
+        // A song opened while paused has its blocks queued but no output
+        // run yet: resume() starts one for a stopped song.
+        if (!m_audioPlayer->isRunning() && g_CurMusicPlay.playState == PlayPaused)
+            g_CurMusicPlay.playState = PlayStopped;
         g_TempData.usbPaused = false;
+        m_audioPlayer->resume();
     });
 }
 
@@ -206,17 +228,25 @@ void MainWindow::PlayFor_LampAndOpen()
 {
     if (currentSource() != SourceUsb || UsingUSBDiskList.isEmpty() || m_bUpMCUFlag)
         return;
-    if (g_CurMusicPlay.playState == PlayPaused && m_audioPlayer->isRunning()) {
-        if (!g_TempData.usbPaused) {
-            closeMessage();
-            m_audioPlayer->resume();
-        }
+    if (g_TempData.usbPaused) {
+        // Paused by the user: it stays paused.
+        Check_Muisc_IsPause();
         return;
     }
-    if (g_CurMusicPlay.playState == PlayPlaying || decoderRunning())
+    if (g_CurMusicPlay.playState == PlayPlaying)
         return;
-    if (g_TempData.usbPaused) {
-        Check_Muisc_IsPause();
+    if (m_audioPlayer->isRunning()) {
+        closeMessage();
+        m_audioPlayer->resume();
+        return;
+    }
+    if (decoderRunning()) {
+        // A song opened while the output was held has its blocks waiting;
+        // one still opening starts the output itself (startPlay).
+        if (!Get_buf_isempty()) {
+            g_CurMusicPlay.playState = PlayStopped;
+            m_audioPlayer->play();
+        }
         return;
     }
     if (QString(g_CurMusicPlay.filePath).isEmpty() || songCount() == 0) {

@@ -78,6 +78,12 @@ QString MainWindow::resumeDescription(const MediaObjectInfo &item) const
 void MainWindow::mediaPlay(int index)
 {
     StopPlayMusic(true, false);
+    // Another song chosen while paused plays.
+    if (g_TempData.usbPaused) {
+        g_TempData.usbPaused = false;
+        if (messageShowing(KindPaused))
+            closeMessage();
+    }
     if (mediaObjectInfoList.isEmpty() && mediaTempPlayList.isEmpty()) {
         if (!UsingUSBDiskList.isEmpty())
             m_checkDisk->Check_StorageDisk_Exist(false);
@@ -169,7 +175,7 @@ void MainWindow::Process_MediaPlay()
 void MainWindow::Slot_DelaySearchSongTimer()
 {
     m_songSearchTimer->stop();
-    if (UsingUSBDiskList.isEmpty() || currentSource() != SourceUsb) {
+    if (UsingUSBDiskList.isEmpty() || currentSource() != SourceUsb || m_standby) {
         // The stick went away during the retries: nothing to resume.
         m_resumeRetries = 0;
         return;
@@ -186,10 +192,11 @@ void MainWindow::setMediaPosition(qint64 position, bool seeking)
         playNextMusic(false, false);
         return;
     }
-    if (!m_pausePending)
+    if (!m_pausePending && !g_TempData.usbPaused)
         g_CurMusicPlay.playState = PlayStopped;
+    // seeking stays set until the reopened song reaches the output: the
+    // decoder keeps the position only while it is set.
     Process_MediaPlay3(position, false);
-    g_CurMusicPlay.seeking = false;
 }
 
 // ------------------------------------------------------------ next and previous
@@ -213,8 +220,10 @@ int MainWindow::get_Rand_SongsID(int count)
 void MainWindow::noteSkip(bool endOfPass)
 {
     Q_UNUSED(endOfPass);
-    if (!m_songPlayed)
-        ++m_skipsThisPass;
+    if (m_songPlayed)
+        return;
+    ++m_skipsThisPass;
+    QTlog(QStringLiteral("skipped: %1").arg(QString(g_CurMusicPlay.filePath)));
 }
 
 void MainWindow::resetSkipPass()
@@ -534,7 +543,7 @@ void MainWindow::InitMuiscListForPlay(bool m_Show_Reading)
     }
     m_listLoadTimer->stop();
     m_readCount = 0;
-    if (starting && currentSource() == SourceUsb)
+    if (starting && currentSource() == SourceUsb && !m_standby)
         Process_MediaPlay();
     SearchCurMusicIDInList(false);
     m_mainCheckTimer->start(9000);

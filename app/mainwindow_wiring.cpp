@@ -74,6 +74,8 @@ void MainWindow::slotsInit()
     connect(
         m_audioDecoder, &AudioDecoder::stopPlay, this,
         [this] {
+            // An unusable file: a seek into it is over, the skip must follow.
+            g_CurMusicPlay.seeking = false;
             StopPlayMusic(true, false);
             suspendPauseCheck(3000);
             QTimer::singleShot(2000, this, [this] { m_checkDisk->Check_CurSong_DiskExist(); });
@@ -139,7 +141,11 @@ void MainWindow::slotsInit()
     connect(m_checkDisk, &CheckDiskClass::fixCurMusicIndex, this, &MainWindow::ChangeCurMusicIndex);
     connect(m_checkDisk, &CheckDiskClass::sig_MacNotSupport, this, &MainWindow::Mac_NotSupport);
     connect(m_checkDisk, &CheckDiskClass::sig_readingUSB, this, &MainWindow::Reading_USB_Gui);
-    connect(m_checkDisk, &CheckDiskClass::initFistPlay, this, &MainWindow::Process_MediaPlay);
+    connect(m_checkDisk, &CheckDiskClass::initFistPlay, this, [this] {
+        // Nothing starts on its own while the car is switched off.
+        if (!m_standby && systemAwake())
+            Process_MediaPlay();
+    });
     connect(m_checkDisk, &CheckDiskClass::noSongs, this, [this] { set_USB_NoSongs(false); });
     connect(m_checkDisk, &CheckDiskClass::usblimited, this,
             [this] { showPopup(tr("接入USB不可超过\n6个硬盘/U盘/分区"), KindNone); });

@@ -50,8 +50,7 @@ void pause(int ms)
 
 PlayerRig::PlayerRig(const QStringList &createOptions)
     : m_sb(createOptions)
-{
-}
+{}
 
 PlayerRig::~PlayerRig()
 {
@@ -127,7 +126,8 @@ QString PlayerRig::makeStick(const QString &name, const QList<SongSpec> &songs,
 bool PlayerRig::insert(const QString &image, int port)
 {
     QString out;
-    const bool ok = run(vdx(), {"usb", "insert", image, "--port", QString::number(port), "--sandbox", m_sb.dir()}, &out);
+    const bool ok =
+        run(vdx(), {"usb", "insert", image, "--port", QString::number(port), "--sandbox", m_sb.dir()}, &out);
     if (!ok)
         qWarning("vdx usb insert failed: %s", qPrintable(out));
     return ok;
@@ -237,14 +237,14 @@ NowPlaying PlayerRig::waitFor(const std::function<bool(const NowPlaying &)> &pre
 
 NowPlaying PlayerRig::waitForOtherSong(const QString &title, int timeoutMs, double since)
 {
-    return waitFor([&](const NowPlaying &p) { return p.state == 2 && p.elapsed >= 1 && p.title != title; },
-                   timeoutMs, since);
+    return waitFor([&](const NowPlaying &p) { return p.state == 2 && p.elapsed >= 1 && p.title != title; }, timeoutMs,
+                   since);
 }
 
 NowPlaying PlayerRig::waitForPlaying(const QString &title, int timeoutMs, double since)
 {
-    return waitFor([&](const NowPlaying &p) { return p.state == 2 && p.elapsed >= 1 && p.title == title; },
-                   timeoutMs, since);
+    return waitFor([&](const NowPlaying &p) { return p.state == 2 && p.elapsed >= 1 && p.title == title; }, timeoutMs,
+                   since);
 }
 
 QList<QJsonObject> PlayerRig::frames(const std::function<bool(const QJsonObject &)> &pred, double since)
@@ -282,7 +282,8 @@ QString PlayerRig::shot(const QString &name, int timeoutMs)
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < timeoutMs) {
-        if (m_sb.readFile(QStringLiteral("var/log/shots.log")).contains(name + QStringLiteral(".png")) && QFile::exists(png))
+        if (m_sb.readFile(QStringLiteral("var/log/shots.log")).contains(name + QStringLiteral(".png"))
+            && QFile::exists(png))
             return png;
         pause(100);
     }

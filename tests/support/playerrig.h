@@ -33,6 +33,12 @@ struct NowPlaying {
 // A song to generate: a tone of `seconds` in `format` ("flac", "mp3", "wav",
 // "dsf"), written to `path` inside the stick (folders are created).
 struct SongSpec {
+    SongSpec(const QString &path, int seconds, const QString &title = QString(), const QString &artist = QString())
+        : path(path)
+        , seconds(seconds)
+        , title(title)
+        , artist(artist)
+    {}
     QString path;
     int seconds = 20;
     QString title;  // tag; empty: none
