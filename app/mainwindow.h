@@ -9,8 +9,9 @@
 //   mainwindow.cpp           construction, timers, heartbeat, settings file
 //   mainwindow_wiring.cpp    the connections between the objects
 //   mainwindow_link.cpp      serial links, board lines, MCU status processing, power
-//   mainwindow_player.cpp    decoders, output thread, starting a song, stopping, pausing
-//   mainwindow_playlist.cpp  play list building, resume, next/previous, modes, seeking
+//   mainwindow_player.cpp    decoders, output thread, opening a song, stopping, pausing
+//   mainwindow_playback.cpp  starting a song, resume, next/previous, modes, seeking, play requests
+//   mainwindow_playlist.cpp  building the play list, the temporary lists, moved and renamed files
 //   mainwindow_keys.cpp      key controller, steering-wheel keys, key actions
 //   mainwindow_screens.cpp   screens, history, status messages, sources, disk removal
 
@@ -238,7 +239,7 @@ private:
     void finishScreenReturn();
     bool uiBusy() const;
 
-    // Playback helpers (mainwindow_player.cpp, mainwindow_playlist.cpp).
+    // Playback helpers (mainwindow_player.cpp, mainwindow_playback.cpp).
     void stopDecoders(bool nowait);
     bool decoderRunning() const;
     void startSongAt(int index, int retryDelayMs);
