@@ -88,6 +88,10 @@ void MainWindow::Process_MediaPlay3(qint64 position, bool flag)
         m_audioPlayer->stop(true);
         m_audioPlayer->wait(3000);
     }
+    // A file being opened is stopped, unless the user paused: the new output
+    // run then waits for the play key.
+    if (!g_TempData.usbPaused)
+        g_CurMusicPlay.playState = PlayStopped;
     const QString path = g_CurMusicPlay.filePath;
     const QString file = Get_RealFilePath(path);
     const QString suffix = QFileInfo(file).suffix().toLower();

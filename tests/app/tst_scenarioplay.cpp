@@ -179,6 +179,18 @@ private slots:
                         paused.time);
         QVERIFY2(p.valid() && p.title == QLatin1String("01 Alpha"), qPrintable(rig.diagnostics()));
 
+        // Another song chosen while paused plays.
+        rig.keys(QStringLiteral("wait 2200"));
+        rig.keys(QStringLiteral("tap ") + kPlay);
+        p = rig.waitFor([](const NowPlaying &n) { return n.state == 3; }, kStepMs, p.time);
+        QVERIFY2(p.valid(), qPrintable(rig.diagnostics()));
+        rig.keys(QStringLiteral("tap ") + kNext);
+        p = rig.waitForPlaying(QStringLiteral("02 Bravo"), kStepMs, p.time);
+        QVERIFY2(p.valid(), qPrintable(rig.diagnostics()));
+        rig.keys(QStringLiteral("tap ") + kPrev);
+        p = rig.waitForPlaying(QStringLiteral("01 Alpha"), kStepMs, p.time);
+        QVERIFY2(p.valid(), qPrintable(rig.diagnostics()));
+
         // Held next near the end goes on to the next song.
         for (int i = 0; i < 5; ++i)
             rig.keys(QStringLiteral("long ") + kNext + QStringLiteral(" ms=250 every=150"));

@@ -143,7 +143,9 @@ def tour(pl):
     p = pl.playing(timeout=30, other_than=title)
     pl.shot("next")
 
-    pl.keys("tap 0")
+    # Previous: later than 2 s into a song it starts the song again; within
+    # 2 s it goes to the song before.
+    pl.keys("tap 0", "wait 500", "tap 0")
     pl.playing(timeout=30, other_than=p["title"] if p else None)
     pl.shot("previous")
 
@@ -162,7 +164,8 @@ def tour(pl):
     pl.keys("tap 2")
     pl.wait(lambda q: q["state"] == 3, 20)
     pl.shot("paused")
-    pl.keys("tap 2")
+    # The play/pause key takes one press per 2 s.
+    pl.keys("wait 2200", "tap 2")
     pl.playing(timeout=20)
     pl.shot("resumed")
 
