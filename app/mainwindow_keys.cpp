@@ -89,6 +89,12 @@ void MainWindow::Slot_wireKeyClicked(int key, int action)
 void MainWindow::Process_WireKeyClicked(int key, int action)
 {
     g_TempData.wireKeyTime = QDateTime::currentMSecsSinceEpoch();
+    // A short press still waiting for its "held" report is over once another
+    // key arrives: it acts first, so that keys act in the order pressed.
+    if (m_keyTimer->isActive() && m_keyTimer->key() != key) {
+        m_keyTimer->stop();
+        shortPressTimeout();
+    }
     switch (key) {
     case KeyPrev:
     case KeyNext: {

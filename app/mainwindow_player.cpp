@@ -142,8 +142,11 @@ void MainWindow::Slot_InitSongInfo()
     // The decoder has opened the song at the position asked for: a seek is
     // applied (the decoder drops what it decodes while seeking is set).
     g_CurMusicPlay.seeking = false;
-    if (m_mainForm && currentSource() == SourceUsb)
+    if (m_mainForm && currentSource() == SourceUsb) {
         m_mainForm->mediaPlayerInfoChanged();
+        // The song's screen as soon as the song is known.
+        Check_Show_MainGui(false);
+    }
 }
 
 // ------------------------------------------------------------ pause

@@ -160,7 +160,8 @@ void MainWindow::Change_MainMessage_DiskChanged()
 
 void MainWindow::Update_MainGui()
 {
-    if (m_logo)
+    // Nothing shows while the car is switched off.
+    if (m_logo || m_standby)
         return;
     switch (currentSource()) {
     case SourceUsb:
@@ -191,7 +192,8 @@ void MainWindow::Update_MainGui()
 void MainWindow::Check_Show_MainGui(bool force)
 {
     Q_UNUSED(force);
-    if (m_logo || g_CurMusicPlay.currentScreen != ScreenMain || currentSource() != SourceUsb || !systemAwake())
+    if (m_logo || m_standby || g_CurMusicPlay.currentScreen != ScreenMain || currentSource() != SourceUsb
+        || !systemAwake())
         return;
     if (m_mcuVersionError) {
         showMessage(tr("版本不匹配"), KindStatus);

@@ -235,6 +235,18 @@ private slots:
         QVERIFY(!rig.w->standby());
         rig.w->Slot_wireKeyClicked(7, 2);
         QCOMPARE(int(m_nCurSystem.at(SysByte::MainGain)), 2);
+
+        // A short press waits for the controller's "held" report, yet keys
+        // act in the order pressed: mute, then a knob turn that sounds again.
+        m_nCurSystem.set(SysByte::SoundOn, 1);
+        rig.w->Slot_wireKeyClicked(6, 1);
+        rig.w->Slot_wireKeyClicked(7, 1);
+        QCOMPARE(int(m_nCurSystem.at(SysByte::MainGain)), 3);
+        QTest::qWait(600); // past the short-press window: nothing more happens
+        QCOMPARE(int(m_nCurSystem.at(SysByte::SoundOn)), 1);
+        // Alone, the short press acts once its window has passed.
+        rig.w->Slot_wireKeyClicked(6, 1);
+        QTRY_COMPARE(int(m_nCurSystem.at(SysByte::SoundOn)), 0);
     }
 
     // A settings file of garbage: nothing to resume, the player runs.

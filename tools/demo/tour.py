@@ -108,15 +108,17 @@ class Player:
         self.step_no += 1
         full = "%02d-%s" % (self.step_no, name)
         src = os.path.join(self.sb, "var/shots", full + ".png")
-        with open(os.path.join(self.sb, "var/run/shots.ctl"), "a") as f:
-            f.write(full + "\n")
-        t0 = time.monotonic()
-        while time.monotonic() - t0 < 10:
+        # A player that has just (re)started may miss a request: ask again.
+        for _ in range(3):
+            with open(os.path.join(self.sb, "var/run/shots.ctl"), "a") as f:
+                f.write(full + "\n")
+            t0 = time.monotonic()
+            while time.monotonic() - t0 < 5 and not os.path.exists(src):
+                time.sleep(0.1)
             if os.path.exists(src):
                 time.sleep(0.2)
                 shutil.copy(src, os.path.join(self.out, full + ".png"))
                 break
-            time.sleep(0.1)
         p = self.latest()
         line = "%-28s %s" % (full, "%s  %s/%ss  state %s  mode %s  %s" % (
             p.get("title", ""), p.get("elapsed", ""), p.get("total", ""), p.get("state", ""),
@@ -127,7 +129,14 @@ class Player:
 
 
 def tour(pl):
-    time.sleep(2)
+    # The first start installs the system files and restarts the player a
+    # few times: the logo to see is that of a player that stays up.
+    t0 = time.monotonic()
+    while time.monotonic() - t0 < 60:
+        pid = pl.player_pid()
+        time.sleep(2)
+        if pid and pl.player_pid() == pid:
+            break
     pl.shot("boot-logo", settle=0)
     first = pl.playing(timeout=120)
     if not first:
@@ -178,7 +187,7 @@ def tour(pl):
     # On to a Chinese title, a Korean title, a 24/192 file and the DSF.
     for name, want in (("chinese-title", lambda q: re.search("[\u4e00-\u9fff]", q["title"])),
                        ("korean-title", lambda q: re.search("[\uac00-\ud7af]", q["title"])),
-                       ("hi-res-24-192", lambda q: "192kHz" in q["format"]),
+                       ("hi-res-24-192", lambda q: re.search(r"192(\.0)?kHz", q["format"])),
                        ("dsd", lambda q: q["format"].startswith("DSF") or "MHz" in q["format"])):
         for _ in range(30):
             q = pl.latest()
