@@ -208,4 +208,6 @@ void MainWindow::slotsInit()
             playOrPauseCliked();
     });
     connect(m_popupSelect, &PopupSelect::sig_WheelChanged, this, [this] { m_database->update_CurWheelDefVal(); });
+
+    browserSlotsInit();
 }

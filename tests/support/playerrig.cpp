@@ -50,8 +50,7 @@ void pause(int ms)
 
 PlayerRig::PlayerRig(const QStringList &createOptions)
     : m_sb(createOptions)
-{
-}
+{}
 
 PlayerRig::~PlayerRig()
 {
@@ -124,19 +123,25 @@ QString PlayerRig::makeStick(const QString &name, const QList<SongSpec> &songs,
     return image;
 }
 
-bool PlayerRig::insert(const QString &image, int port)
+bool PlayerRig::insert(const QString &image, int port, const QString &partition)
 {
     QString out;
-    const bool ok = run(vdx(), {"usb", "insert", image, "--port", QString::number(port), "--sandbox", m_sb.dir()}, &out);
+    QStringList args{"usb", "insert", image, "--port", QString::number(port), "--sandbox", m_sb.dir()};
+    if (!partition.isEmpty())
+        args << "--partition" << partition;
+    const bool ok = run(vdx(), args, &out);
     if (!ok)
         qWarning("vdx usb insert failed: %s", qPrintable(out));
     return ok;
 }
 
-bool PlayerRig::remove(int port)
+bool PlayerRig::remove(int port, const QString &partition)
 {
     QString out;
-    const bool ok = run(vdx(), {"usb", "remove", "--port", QString::number(port), "--sandbox", m_sb.dir()}, &out);
+    QStringList args{"usb", "remove", "--port", QString::number(port), "--sandbox", m_sb.dir()};
+    if (!partition.isEmpty())
+        args << "--partition" << partition;
+    const bool ok = run(vdx(), args, &out);
     if (!ok)
         qWarning("vdx usb remove failed: %s", qPrintable(out));
     return ok;
@@ -237,14 +242,14 @@ NowPlaying PlayerRig::waitFor(const std::function<bool(const NowPlaying &)> &pre
 
 NowPlaying PlayerRig::waitForOtherSong(const QString &title, int timeoutMs, double since)
 {
-    return waitFor([&](const NowPlaying &p) { return p.state == 2 && p.elapsed >= 1 && p.title != title; },
-                   timeoutMs, since);
+    return waitFor([&](const NowPlaying &p) { return p.state == 2 && p.elapsed >= 1 && p.title != title; }, timeoutMs,
+                   since);
 }
 
 NowPlaying PlayerRig::waitForPlaying(const QString &title, int timeoutMs, double since)
 {
-    return waitFor([&](const NowPlaying &p) { return p.state == 2 && p.elapsed >= 1 && p.title == title; },
-                   timeoutMs, since);
+    return waitFor([&](const NowPlaying &p) { return p.state == 2 && p.elapsed >= 1 && p.title == title; }, timeoutMs,
+                   since);
 }
 
 QList<QJsonObject> PlayerRig::frames(const std::function<bool(const QJsonObject &)> &pred, double since)
@@ -282,7 +287,8 @@ QString PlayerRig::shot(const QString &name, int timeoutMs)
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < timeoutMs) {
-        if (m_sb.readFile(QStringLiteral("var/log/shots.log")).contains(name + QStringLiteral(".png")) && QFile::exists(png))
+        if (m_sb.readFile(QStringLiteral("var/log/shots.log")).contains(name + QStringLiteral(".png"))
+            && QFile::exists(png))
             return png;
         pause(100);
     }
