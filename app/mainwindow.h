@@ -216,6 +216,7 @@ private:
     void browserSlotsInit();
     void syncBrowserDisks();
     void openBrowser();
+    void leaveForNowPlaying();
 
     // MCU status handlers (mainwindow_link.cpp).
     bool Process_GetDirList_Order();

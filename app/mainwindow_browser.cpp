@@ -112,6 +112,16 @@ void MainWindow::syncBrowserDisks()
         m_trackForm->syncDisks();
 }
 
+// A song chosen in the browser (or by the phone app) plays on the
+// now-playing screen: the browser steps aside, keeping its pages.
+void MainWindow::leaveForNowPlaying()
+{
+    if (g_CurMusicPlay.currentScreen != ScreenBrowser)
+        return;
+    Hide_CurrentGuis(false, ScreenBrowser);
+    returnToRoot();
+}
+
 // Screen 2 asked for by the now-playing screen once it slid out.
 void MainWindow::openBrowser()
 {
@@ -132,6 +142,7 @@ void MainWindow::openBrowser()
         m_navForm->setWindowTitle(m_trackForm->currentTitle());
     }
     setInterfaceNavigation(ScreenBrowser);
+    QTlog(QStringLiteral("browser opened on \"%1\"").arg(m_trackForm->currentTitle()));
     QTimer::singleShot(150, this, [this] {
         if (g_CurMusicPlay.currentScreen != ScreenBrowser || !m_trackForm)
             return;

@@ -740,6 +740,7 @@ void MainWindow::playSelectedSong(int index)
     switchToUsbSource();
     if (m_mainForm)
         m_mainForm->resetUSBGui(true, true);
+    leaveForNowPlaying();
     Show_CurrentGuis(true);
     g_TempData.resumePending = false;
     g_TempData.usbPaused = false;
@@ -768,8 +769,10 @@ void MainWindow::PlaySingleSong(const MediaObjectInfo &item, bool toMain, bool f
     switchToUsbSource();
     if (m_mainForm)
         m_mainForm->resetUSBGui(true, true);
-    if (toMain)
+    if (toMain) {
+        leaveForNowPlaying();
         Show_CurrentGuis(true);
+    }
     if (m_navForm)
         m_navForm->updateWindowTitle();
     g_TempData.resumePending = false;

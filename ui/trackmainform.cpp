@@ -323,6 +323,7 @@ void TrackMainForm::dropPagesWhere(const std::function<bool(const Page *)> &pred
 
 void TrackMainForm::Check_DialOut_Disk(const QString &path)
 {
+    QTlog(QStringLiteral("browser: pages of %1 dropped").arg(path));
     if (m_listScanner->isScanning() && m_listScanner->scanPath().startsWith(path))
         m_listScanner->stop_Scanner();
     dropPagesWhere([&path](const Page *p) {
@@ -347,6 +348,17 @@ void TrackMainForm::syncDisks()
     for (const QString &path : known) {
         if (!mounted.contains(path))
             Check_DialOut_Disk(path);
+    }
+    // A new stick changes what every search finds, and a port's partitions.
+    bool added = false;
+    for (const QString &path : qAsConst(mounted))
+        added = added || !known.contains(path);
+    if (added) {
+        for (int i = m_cached.size() - 1; i >= 0; --i) {
+            const PageKind kind = m_cached.at(i)->kind;
+            if (kind == SearchLevel || kind == PartitionPage)
+                deletePage(m_cached.takeAt(i));
+        }
     }
     Update_DiskNameList();
 }
@@ -395,15 +407,6 @@ void TrackMainForm::Update_DiskNameList()
         first->view->updateListData(&first->rows.at(i), i);
     first->shown = int(first->rows.size());
     first->view->setSelectRow(qMin(cur, first->shown - 1));
-    // A new stick changes what every search finds.
-    for (int i = m_cached.size() - 1; i >= 0; --i) {
-        const Page *p = m_cached.at(i);
-        bool mounted = p->kind != DirPage;
-        for (const DiskInfo &d : qAsConst(UsingUSBDiskList))
-            mounted = mounted || d.diskPath == p->disk.diskPath;
-        if (p->kind == SearchLevel || p->kind == PartitionPage || !mounted)
-            deletePage(m_cached.takeAt(i));
-    }
 }
 
 void TrackMainForm::buildFirstPage()

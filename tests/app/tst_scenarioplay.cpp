@@ -95,7 +95,8 @@ private slots:
         QVERIFY2(p.valid(), qPrintable(rig.diagnostics()));
 
         // The song being played is what the settings file will resume.
-        QVERIFY(rig.setting(QStringLiteral("SETTING/m_SelectPlayMuiscInfo")).startsWith(QLatin1String("01 Alpha.flac__RS__")));
+        QVERIFY(rig.setting(QStringLiteral("SETTING/m_SelectPlayMuiscInfo"))
+                    .startsWith(QLatin1String("01 Alpha.flac__RS__")));
         const QString shot = rig.shot(QStringLiteral("now-playing"));
         QVERIFY(!shot.isEmpty());
     }
