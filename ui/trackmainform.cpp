@@ -225,6 +225,7 @@ void TrackMainForm::showPageNow(Page *page, bool updateTitle)
     if (updateTitle)
         HistoryBack_UpdateWindowTitle();
     updateStatus();
+    tryPendingAlbumScan();
 }
 
 void TrackMainForm::Del_AnimatFinish_Widget(bool updateTitle)
@@ -241,10 +242,7 @@ void TrackMainForm::Del_AnimatFinish_Widget(bool updateTitle)
     if (updateTitle)
         HistoryBack_UpdateWindowTitle();
     updateStatus();
-    if (!m_searchShown && m_albumScanPending) {
-        m_albumScanPending = false;
-        startAlbumScan(false);
-    }
+    tryPendingAlbumScan();
 }
 
 void TrackMainForm::Slot_FreeListWidget(int widgetid)

@@ -184,6 +184,7 @@ private:
     void cancelFilling();
     bool albumLevelShown() const;
     void startAlbumScan(bool late);
+    void tryPendingAlbumScan();
 
     // Playing.
     QList<MediaObjectInfo> pageItems(const Page *page) const;
@@ -215,7 +216,8 @@ private:
     QString m_reselect; // the row to return to once a page read again is in
     int m_reads = 0;
     bool m_searchShown = false;
-    bool m_albumScanPending = false;
+    bool m_albumScanPending = false; // the disk checker asked for a pass
+    bool m_albumScanLate = false;
     bool m_opacityType = false;
     bool m_animated = true;
     std::function<bool()> m_scanning;

@@ -193,6 +193,8 @@ void TrackMainForm::startAlbumScan(bool late)
         connect(m_albumScan, &ScanAblumArtist::scanOver, this, [this] {
             if (albumLevelShown())
                 m_albumTimer->start(0);
+            // A request that came while this pass ran (or was stopping).
+            QTimer::singleShot(0, this, &TrackMainForm::tryPendingAlbumScan);
         });
     }
     if (m_albumScan->isRunning())
@@ -201,22 +203,28 @@ void TrackMainForm::startAlbumScan(bool late)
     m_albumScan->start(QThread::LowPriority);
 }
 
+void TrackMainForm::tryPendingAlbumScan()
+{
+    if (!m_albumScanPending || m_searchShown || (m_albumScan && m_albumScan->isRunning()))
+        return;
+    m_albumScanPending = false;
+    startAlbumScan(m_albumScanLate);
+}
+
 // A request of the disk checker (after a volume came or its scan ended):
-// new songs may lack their tags. While a search page is shown the pass
-// waits for it to be left, so the rows shown do not change under the knob.
+// new songs may lack their tags. It waits for a pass still running (or
+// stopping) to end, and while a search page is shown for it to be left,
+// so the rows shown do not change under the knob.
 void TrackMainForm::Slot_ScanAblumInfo(bool mSleep)
 {
-    if (m_albumScan && m_albumScan->isRunning())
-        return;
-    if (m_searchShown) {
-        m_albumScanPending = true;
-        return;
-    }
-    startAlbumScan(mSleep);
+    m_albumScanPending = true;
+    m_albumScanLate = mSleep;
+    tryPendingAlbumScan();
 }
 
 void TrackMainForm::Stop_ScanAblumThread()
 {
+    // A volume scan starts: the pass steps aside; the scan's end asks again.
     m_albumScanPending = false;
     if (m_albumScan && m_albumScan->isRunning())
         m_albumScan->StopScan();

@@ -373,8 +373,9 @@ void TstAppList::badCaches()
     QFETCH(QByteArray, edit);
     AppMuiscList l = listOf({{QString(), names(2, 3)}, {QStringLiteral("B"), names(1, 3)}});
     l.disk.diskAvailSize = 500;
-    const QString file = m_tmp.path() + QStringLiteral("/bad.ini");
-    QFile::remove(file);
+    // A file of its own per case: QSettings keeps what it read of a file
+    // whose size and time have not changed.
+    const QString file = m_tmp.path() + QStringLiteral("/bad-%1.ini").arg(qHash(QByteArray(QTest::currentDataTag())));
     QVERIFY(AppList::writeCache(file, l, "h"));
     QFile f(file);
     QVERIFY(f.open(QIODevice::ReadWrite));

@@ -6,6 +6,7 @@
 #include "custommessage.h"
 #include "libraryfixture.h"
 #include "listviewwidget.h"
+#include "scanablumartist.h"
 #include "trackmainform.h"
 
 #include <QSignalSpy>
@@ -42,6 +43,7 @@ private slots:
     void searchLevelsDownToASong();
     void songsInPinyinOrder();
     void searchReentryReadsNothing();
+    void albumPassFillsTheArtistLevel();
     void playFromDirectory_data();
     void playFromDirectory();
     void playFromSearchModeFixes_data();
@@ -273,6 +275,32 @@ void TstTrackMainForm::searchReentryReadsNothing()
     QVERIFY(!m_form->isFilling());
     QCOMPARE(m_form->readsStarted(), reads);
     QCOMPARE(m_form->currentRowCount(), rows);
+}
+
+// A song without an artist: the artists level starts the tag pass, which
+// gives it "未知"; once the pass is over the level shows it.
+void TstTrackMainForm::albumPassFillsTheArtistLevel()
+{
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(MusicDataBaseName), &db), SQLITE_OK);
+    sqlite3_exec(db, "update pre_diskmusic1 set author='',author_ABC='' where filePath='root.flac';", nullptr, nullptr,
+                 nullptr);
+    sqlite3_close(db);
+    g_TempData.albumScanStopped = false;
+    QVERIFY(pressRow(m_form, QStringLiteral("搜索")));
+    QVERIFY(pressRow(m_form, QStringLiteral("艺术家")));
+    QVERIFY(m_form->albumScan() && m_form->albumScan()->isRunning());
+    QTRY_VERIFY(!m_form->isFilling());
+    auto shows = [this](const QString &text) {
+        for (int i = 0; i < m_form->currentRowCount(); ++i) {
+            if (m_form->currentRowText(i) == text)
+                return true;
+        }
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(shows(QStringLiteral("未知")), 30000);
+    QVERIFY(shows(QStringLiteral("Miles Davis")));
+    QCOMPARE(m_form->currentTitle(), QStringLiteral("艺术家"));
 }
 
 void TstTrackMainForm::playFromDirectory_data()
