@@ -603,10 +603,11 @@ bool TrackMainForm::selectRowByText(const QString &text)
 
 // ------------------------------------------------------------ keys
 
+// Turns count while a page slides in: the knob is never lost.
 void TrackMainForm::change_Current_Row(bool next, int steps)
 {
     Page *p = current();
-    if (!p || !isReady())
+    if (!p)
         return;
     for (int i = 0; i < qMax(1, steps); ++i) {
         if (next)

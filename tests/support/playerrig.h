@@ -38,7 +38,7 @@ struct SongSpec {
     QString title;  // tag; empty: none
     QString artist; // tag
     int sampleRate = 44100;
-    QString sampleFormat; // ffmpeg sample format, e.g. "s32" for 24/32-bit; empty: default
+    QString sampleFormat = QString(); // ffmpeg sample format, e.g. "s32" for 24/32-bit; empty: default
 };
 
 class PlayerRig
