@@ -234,7 +234,7 @@ void TstScenarioBrowser::folderDownToASong()
 {
     const double since = m_rig->latest().time;
     QVERIFY(openBrowser());
-    QVERIFY(!shot(QStringLiteral("browser-first-page")).isEmpty());
+    QVERIFY(shot(QStringLiteral("browser-first-page")));
     pressRow(0); // USB 1
     QVERIFY(waitLog(QStringLiteral("browser: \"USB 1\"")));
     const QString root = mount(*m_rig, 1);
@@ -244,7 +244,7 @@ void TstScenarioBrowser::folderDownToASong()
     pressRow(0); // Jazz, its only folder
     QVERIFY(waitLog(QStringLiteral("browser: \"Jazz\"")));
     QTest::qWait(1000);
-    QVERIFY(!shot(QStringLiteral("browser-folder-page")).isEmpty());
+    QVERIFY(shot(QStringLiteral("browser-folder-page")));
     const QStringList songs = songRows(root + QStringLiteral("/Albums/Jazz"));
     pressRow(1);
     const NowPlaying p = waitChosen(since);
@@ -252,7 +252,7 @@ void TstScenarioBrowser::folderDownToASong()
     // The folder is the play list now.
     QCOMPARE(libraryValue(*m_rig, QStringLiteral("select value from pre_config where name='musiclistType';")),
              QStringLiteral("1"));
-    QVERIFY(!shot(QStringLiteral("browser-played-now-playing")).isEmpty());
+    QVERIFY(shot(QStringLiteral("browser-played-now-playing")));
     // The browser kept its place: back up to the main screen from Jazz.
     QVERIFY(openBrowser());
     QVERIFY(lastLog(QStringLiteral("browser opened on")).contains(QStringLiteral("Jazz")));
@@ -284,7 +284,7 @@ void TstScenarioBrowser::everySearchDownToASong()
     pressRow(menuRow);
     QVERIFY(waitLog(QStringLiteral("browser: \"%1\"").arg(level)));
     QTest::qWait(1500); // ten rows, then the rest
-    QVERIFY(!shot(QStringLiteral("browser-search-%1").arg(menuRow + 1)).isEmpty());
+    QVERIFY(shot(QStringLiteral("browser-search-%1").arg(menuRow + 1)));
     if (category) {
         pressRow(0);
         QVERIFY(waitLog(QStringLiteral("browser: \"")));
@@ -442,7 +442,7 @@ void TstScenarioBrowser::stickPulledWhilePageShown()
     pressRow(1); // USB 2: two partitions
     QVERIFY(waitLog(QStringLiteral("browser: \"USB 2\"")));
     QTest::qWait(800);
-    QVERIFY(!shot(QStringLiteral("browser-partitions")).isEmpty());
+    QVERIFY(shot(QStringLiteral("browser-partitions")));
     pressRow(1);
     QVERIFY(waitLog(QStringLiteral("browser: \"分区2\"")));
     QTest::qWait(800);
@@ -450,7 +450,7 @@ void TstScenarioBrowser::stickPulledWhilePageShown()
     QVERIFY(m_rig->remove(2, QStringLiteral("sdb2")));
     QVERIFY2(waitLog(QStringLiteral("browser: pages of")), qPrintable(m_rig->log().right(2000)));
     QTest::qWait(800);
-    QVERIFY(!shot(QStringLiteral("browser-after-pull")).isEmpty());
+    QVERIFY(shot(QStringLiteral("browser-after-pull")));
     // Every stick gone: the browser closes, "请插入USB".
     QVERIFY(m_rig->remove(2, QStringLiteral("sdb1")));
     QVERIFY(m_rig->remove(1));
