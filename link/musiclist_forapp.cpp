@@ -18,6 +18,14 @@
 #include <QSettings>
 #include <QStorageInfo>
 
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
 namespace {
 
 constexpr int kMaxDepth = 64;
@@ -48,15 +56,16 @@ bool before(const AppMuiscList &a, const AppMuiscList &b)
 }
 
 // Folders the walk never enters (the scanner's rule).
-bool skipFolder(const QFileInfo &dir)
+bool skipFolder(const QString &fileName, const QString &path)
 {
-    const QString name = dir.fileName().trimmed().toLower();
-    if (name.isEmpty() || NotRead_DirList.contains(name) || !dir.isReadable())
+    const QString name = fileName.trimmed().toLower();
+    const QByteArray native = QFile::encodeName(path);
+    if (name.isEmpty() || NotRead_DirList.contains(name) || access(native.constData(), R_OK) != 0)
         return true;
     static const QString special = QStringLiteral("'\u2502\\\":*?<>");
     for (const QChar c : special) {
         if (name.contains(c))
-            return !dir.isExecutable();
+            return access(native.constData(), X_OK) != 0;
     }
     return false;
 }
@@ -78,33 +87,40 @@ public:
         , m_stop(stop)
         , m_hash(QCryptographicHash::Md5)
     {
+        // "*.mp3" and the like: the player's playable types.
         for (const QString &pattern : musicFormatList) {
-            if (!pattern.isEmpty())
-                m_patterns.append(pattern);
+            if (pattern.startsWith(QLatin1String("*.")))
+                m_suffixes.insert(pattern.mid(2).toLower().toLatin1());
         }
-        if (m_patterns.isEmpty()) {
+        if (m_suffixes.isEmpty()) {
             for (const char *s :
                  {"mp3", "wav", "dsf", "dff", "cue", "flac", "ape", "m4a", "wma", "alac", "aiff", "aif", "aac", "iso"})
-                m_patterns.append(QStringLiteral("*.") + QLatin1String(s));
+                m_suffixes.insert(QByteArray(s));
         }
     }
 
     bool stopped() const { return m_stop && *m_stop; }
 
-    // Folder before its subfolders, depth first.
+    // Folder before its subfolders, depth first. The folder is read with
+    // readdir: the entry types come with the names, so no file is looked at
+    // (a stick of 20,000 songs would cost 20,000 stats).
     bool walk(const QString &folder, int depth, AppMuiscList *list)
     {
         if (stopped())
             return false;
-        QDir dir(folder);
-        const QDir::SortFlags sort = QDir::Name | QDir::IgnoreCase;
-        const QStringList files = dir.entryList(m_patterns, QDir::Files | QDir::Readable | QDir::NoSymLinks, sort);
+        QStringList files;
+        QStringList dirs;
+        if (!readFolder(folder, &files, &dirs))
+            return true;
+        auto byName = [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; };
+        std::sort(files.begin(), files.end(), byName);
+        std::sort(dirs.begin(), dirs.end(), byName);
         DirAppList d;
         d.dirPath = folder;
         const QString rel = folder.mid(m_root.size());
         m_hash.addData(rel.toUtf8());
         m_hash.addData("\0", 1);
-        for (const QString &name : files) {
+        for (const QString &name : qAsConst(files)) {
             if (stopped())
                 return false;
             if (m_songs >= AppList::MaxSongs)
@@ -119,12 +135,11 @@ public:
             list->dirs.append(d);
         if (depth >= kMaxDepth)
             return true;
-        const QFileInfoList subs =
-            dir.entryInfoList(QDir::Dirs | QDir::Readable | QDir::NoDotAndDotDot | QDir::NoSymLinks, sort);
-        for (const QFileInfo &sub : subs) {
-            if (skipFolder(sub) || unusableName(sub.fileName()))
+        for (const QString &name : qAsConst(dirs)) {
+            const QString path = folder + QLatin1Char('/') + name;
+            if (skipFolder(name, path) || unusableName(name))
                 continue;
-            if (!walk(sub.absoluteFilePath(), depth + 1, list))
+            if (!walk(path, depth + 1, list))
                 return false;
         }
         return true;
@@ -133,6 +148,49 @@ public:
     QByteArray hash() const { return m_hash.result().toHex(); }
 
 private:
+    // The playable files and the subfolders of a folder (symbolic links
+    // left out: a link could lead out of the volume).
+    bool readFolder(const QString &folder, QStringList *files, QStringList *dirs) const
+    {
+        const QByteArray path = QFile::encodeName(folder);
+        DIR *dir = opendir(path.constData());
+        if (!dir)
+            return false;
+        while (const dirent *e = readdir(dir)) {
+            const char *name = e->d_name;
+            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+                continue;
+            unsigned char type = e->d_type;
+            if (type == DT_UNKNOWN) {
+                struct stat st {
+                };
+                const QByteArray full = path + '/' + name;
+                if (lstat(full.constData(), &st) != 0)
+                    continue;
+                type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_LNK;
+            }
+            if (type == DT_DIR)
+                dirs->append(QFile::decodeName(name));
+            else if (type == DT_REG && playable(name))
+                files->append(QFile::decodeName(name));
+        }
+        closedir(dir);
+        return true;
+    }
+
+    // The file's suffix is one of the player's types (compared in ASCII
+    // lower case on the raw name: other files are never decoded).
+    bool playable(const char *name) const
+    {
+        const char *dot = std::strrchr(name, '.');
+        if (!dot || !dot[1] || std::strlen(dot + 1) > 8)
+            return false;
+        char suffix[9] = {};
+        for (int i = 0; dot[1 + i] && i < 8; ++i)
+            suffix[i] = char(std::tolower(static_cast<unsigned char>(dot[1 + i])));
+        return m_suffixes.contains(QByteArray(suffix));
+    }
+
     void add(DirAppList *d, const Dirfile &f)
     {
         if (m_songs >= AppList::MaxSongs)
@@ -225,7 +283,7 @@ private:
 
     QString m_root;
     const std::atomic<bool> *m_stop;
-    QStringList m_patterns;
+    QSet<QByteArray> m_suffixes;
     QCryptographicHash m_hash;
     int m_songs = 0;
 };

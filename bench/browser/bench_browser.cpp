@@ -264,7 +264,8 @@ int main(int argc, char *argv[])
     db.waitForSearch(ULONG_MAX);
     const QString artist = artistsOut.value(artistsOut.size() / 2).info.title;
     const QList<Case> cases{
-        {QStringLiteral("folder of 2,000 songs"), {QStringLiteral("USB 1"), QStringLiteral("Big")}},
+        {QStringLiteral("folder of 2,000 songs"),
+         {QStringLiteral("USB 1"), QStringLiteral("Big"), QStringLiteral("Folder 000")}},
         {QStringLiteral("artists of 50,000 songs"), {QStringLiteral("搜索"), QStringLiteral("艺术家")}},
         {QStringLiteral("one artist's songs"), {QStringLiteral("搜索"), QStringLiteral("艺术家"), artist}},
         {QStringLiteral("all 50,000 songs by title"), {QStringLiteral("搜索"), QStringLiteral("歌曲")}},
