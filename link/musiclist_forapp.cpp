@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QMutexLocker>
 #include <QSet>
 #include <QSettings>
@@ -191,20 +192,31 @@ private:
         return m_suffixes.contains(QByteArray(suffix));
     }
 
+    // One shared text per type ("flac", ...) for all the songs of it.
+    QString typeOf(const QString &suffix)
+    {
+        const QString lower = suffix.toLower();
+        auto it = m_types.constFind(lower);
+        if (it == m_types.constEnd())
+            it = m_types.insert(lower, lower);
+        return it.value();
+    }
+
     void add(DirAppList *d, const Dirfile &f)
     {
         if (m_songs >= AppList::MaxSongs)
             return;
         d->files.append(f);
         ++m_songs;
-        m_hash.addData(f.entry.toUtf8());
-        m_hash.addData("\0", 1);
+        // The text itself (UTF-16) goes into the hash: no conversion per song.
+        m_hash.addData(reinterpret_cast<const char *>(f.entry.utf16()), int(f.entry.size() * 2));
+        m_hash.addData("\0\0", 2);
     }
 
     void addFile(const QString &folder, const QString &name, DirAppList *d)
     {
         const int dot = name.lastIndexOf(QLatin1Char('.'));
-        const QString suffix = dot < 0 ? QString() : name.mid(dot + 1).toLower();
+        const QString suffix = typeOf(dot < 0 ? QString() : name.mid(dot + 1));
         const QString path = folder + QLatin1Char('/') + name;
         if (suffix == QLatin1String("cue")) {
             addSheet(path, name, d);
@@ -284,6 +296,7 @@ private:
     QString m_root;
     const std::atomic<bool> *m_stop;
     QSet<QByteArray> m_suffixes;
+    QHash<QString, QString> m_types;
     QCryptographicHash m_hash;
     int m_songs = 0;
 };
