@@ -16,11 +16,13 @@
 #include "linkglobals.h"
 #include "loading.h"
 #include "mainusbbtform.h"
+#include "musiclist_forapp.h"
 #include "navform.h"
 #include "popupselect.h"
 #include "scanner.h"
 #include "soundfunctions.h"
 #include "textopacity.h"
+#include "trackmainform.h"
 #include "wireserialthread.h"
 
 #include <QSettings>
@@ -66,6 +68,11 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     // Threads first: they use the lines and the lists until they have stopped.
+    // The browser's workers read the library.
+    delete m_trackForm;
+    m_trackForm = nullptr;
+    delete m_appList;
+    m_appList = nullptr;
     if (m_tmpScanner) {
         m_tmpScanner->stop_Scanner();
         m_tmpScanner->wait();
@@ -109,11 +116,13 @@ void MainWindow::InitMusicDB()
     if (QString(g_CurMusicPlay.dbVersion) != DB_Versions)
         m_database->CreateDataBase(true);
 
+    appListInit();
     m_checkDisk = new CheckDiskClass(this);
     m_checkDisk->setCurrentSourceQuery([] { return currentSource(); });
     m_checkDisk->setUpgradeQuery([] { return bool(m_bUpMCUFlag); });
     m_checkDisk->setPlayerReadyQuery([this] { return m_logo.isNull(); });
     m_checkDisk->setDataBase(m_database);
+    appListToDiskChecker();
 }
 
 void MainWindow::mainWindowInit()
@@ -159,6 +168,8 @@ void MainWindow::mainWindowInit()
     m_loading = new Loading(this);
     m_loading->setGeometry(rect());
     m_loading->hide();
+    // The browser is given the loading widget and the popup message.
+    browserInit(content);
     m_animation = new AnimationPack(this);
     if (m_logo)
         m_logo->raise();

@@ -14,6 +14,7 @@
 #include "popupselect.h"
 #include "scanner.h"
 #include "soundfunctions.h"
+#include "trackmainform.h"
 #include "wireserialthread.h"
 
 #include <QDateTime>
@@ -336,6 +337,11 @@ void MainWindow::knobClicked(bool longPress)
     if (keyBlocked())
         return;
     const int screen = g_CurMusicPlay.currentScreen;
+    if (screen == ScreenBrowser) {
+        if (!longPress && m_trackForm)
+            m_trackForm->click_Current_Row();
+        return;
+    }
     if (screen != ScreenMain) {
         QTlog(QStringLiteral("knob press on screen %1: that screen is not part of this build").arg(screen));
         return;
@@ -353,6 +359,10 @@ void MainWindow::knobChanged(bool up, int steps)
     switch (g_CurMusicPlay.currentScreen) {
     case ScreenMain:
         mainGainStatus(up, steps);
+        break;
+    case ScreenBrowser:
+        if (m_trackForm)
+            m_trackForm->change_Current_Row(up, steps);
         break;
     default:
         QTlog(QStringLiteral("knob turn on screen %1: that screen is not part of this build")

@@ -473,6 +473,7 @@ void MainWindow::playSelectedSong(int index)
     switchToUsbSource();
     if (m_mainForm)
         m_mainForm->resetUSBGui(true, true);
+    leaveForNowPlaying();
     Show_CurrentGuis(true);
     g_TempData.resumePending = false;
     g_TempData.usbPaused = false;
@@ -501,8 +502,10 @@ void MainWindow::PlaySingleSong(const MediaObjectInfo &item, bool toMain, bool f
     switchToUsbSource();
     if (m_mainForm)
         m_mainForm->resetUSBGui(true, true);
-    if (toMain)
+    if (toMain) {
+        leaveForNowPlaying();
         Show_CurrentGuis(true);
+    }
     if (m_navForm)
         m_navForm->updateWindowTitle();
     g_TempData.resumePending = false;
@@ -524,15 +527,32 @@ void MainWindow::Slot_Proc_PlayURL(const MediaObjectInfo &item)
     }
     if (!onDisk) {
         QTlog(QStringLiteral("phone-app song on no mounted disk: %1").arg(item.filePath));
+        // The app waits for the play status: it gets the failure.
+        if (m_dataComm)
+            m_dataComm->SendDirList_Play_Status(false);
         return;
     }
-    PlaySingleSong(item, true);
+    // The decoder reports the start (or the failure) back to the app.
+    PlaySingleSong(item, true, true);
     Ini_Updata_mediainfo(resumeDescription(item), true);
 }
 
 void MainWindow::Slot_Rescan_Disk(const DiskInfo &disk)
 {
-    // The phone app found the stick's content changed: scan it again.
+    // The phone app's walk found the stick's content changed while its
+    // free space stayed: the library's folders marked as read would hide
+    // the new files, so the disk is scanned afresh.
+    if (!Check_DiskPath_Exist(disk.diskPath))
+        return;
+    if (m_checkDisk->IS_Scanning() && m_checkDisk->scanner()->scanPath() == disk.diskPath) {
+        // Its scan runs now: the fresh one follows it.
+        QTimer::singleShot(2000, this, [this, disk] { Slot_Rescan_Disk(disk); });
+        return;
+    }
+    QTlog(QStringLiteral("disk %1 scanned afresh: its content changed").arg(disk.diskPath));
+    m_database->clean_AllData(disk.musicTableID, disk.diskID);
+    m_database->update_DiskInfo(disk, 0, QStringLiteral("status"));
+    m_checkDisk->Clear_ScanList(disk.diskPath);
     m_checkDisk->record_StorageDisk(disk);
 }
 

@@ -16,6 +16,7 @@
 #include "soundfunctions.h"
 #include "soundtables.h"
 #include "textopacity.h"
+#include "trackmainform.h"
 #include "uiassets.h"
 
 #include <QTimer>
@@ -265,6 +266,10 @@ void MainWindow::Slot_InitLogo_Over(bool mflag)
 
 void MainWindow::Slot_beopenGui(int mGui)
 {
+    if (mGui == ScreenBrowser) {
+        openBrowser();
+        return;
+    }
     m_screenChanging = false;
     QTlog(QStringLiteral("screen %1 asked for: that screen is not part of this build").arg(mGui));
     if (m_mainForm)
@@ -282,9 +287,17 @@ void MainWindow::Open_SetupGui()
 
 void MainWindow::Open_DiskManageGui()
 {
-    if (UsingUSBDiskList.isEmpty())
+    if (UsingUSBDiskList.isEmpty() || !m_trackForm || m_trackForm->isVisible() || m_animation->isRunning()
+        || m_screenChanging || g_CurMusicPlay.currentScreen != ScreenMain)
         return;
-    QTlog(QStringLiteral("the track browser is not part of this build"));
+    m_screenChanging = true;
+    if (m_popupMessage && m_popupMessage->isVisible())
+        m_popupMessage->closeMessageDlg();
+    // The now-playing screen slides out and asks for the browser.
+    if (messageShowing())
+        QTimer::singleShot(100, this, [this] { m_mainForm->setOpacityType(ScreenBrowser); });
+    else
+        m_mainForm->setOpacityType(ScreenBrowser);
 }
 
 void MainWindow::Hide_CurrentGuis(bool withNav, int screen)
@@ -292,6 +305,11 @@ void MainWindow::Hide_CurrentGuis(bool withNav, int screen)
     const int id = screen > 0 ? screen : int(g_CurMusicPlay.currentScreen);
     if (id == ScreenMain && m_mainForm)
         m_mainForm->hide();
+    if (id == ScreenBrowser && m_trackForm) {
+        m_trackForm->hide();
+        if (m_navForm)
+            m_navForm->setType(false);
+    }
     if (withNav && m_navForm)
         m_navForm->hide();
 }
@@ -302,6 +320,16 @@ void MainWindow::Show_CurrentGuis(bool withNav)
         m_navForm->show();
     if (g_CurMusicPlay.currentScreen == ScreenMain)
         Update_MainGui();
+    if (g_CurMusicPlay.currentScreen == ScreenBrowser && m_trackForm) {
+        if (m_mainForm)
+            m_mainForm->hide();
+        m_trackForm->show();
+        m_trackForm->raise();
+        if (m_navForm) {
+            m_navForm->setType(true);
+            m_navForm->setWindowTitle(m_trackForm->currentTitle());
+        }
+    }
 }
 
 void MainWindow::CloseAllWindows(bool withNav)
@@ -314,6 +342,7 @@ void MainWindow::CloseAllWindows(bool withNav)
     m_pauseCheckTimer->stop();
     if (m_popupSelect && m_popupSelect->isVisible())
         m_popupSelect->hide();
+    Hide_CurrentGuis(withNav, ScreenBrowser);
     Hide_CurrentGuis(withNav, ScreenMain);
     returnToRoot();
 }
@@ -365,6 +394,11 @@ void MainWindow::Prev_Gui_Nav(bool longPress)
     case ScreenMain:
         Update_MainGui();
         return;
+    case ScreenBrowser:
+        // Up one level; from the first page back to the main screen.
+        if (m_trackForm && !m_trackForm->Prev_Gui_Action(true, true))
+            return;
+        [[fallthrough]];
     default:
         // Screens above the main one return to it.
         if (m_returning)
@@ -515,6 +549,8 @@ void MainWindow::DialOutDisk(const QString &path)
     if (m_dataComm)
         m_dataComm->Get_Dirfile_PlayingIndex();
     m_pauseCheckTimer->stop();
+    if (m_trackForm)
+        m_trackForm->Check_DialOut_Disk(path);
     if (!UsingUSBDiskList.isEmpty()) {
         if (g_CurMusicPlay.currentScreen == ScreenMain && currentSource() == SourceUsb)
             QTimer::singleShot(2000, this, [this] { Check_Show_MainGui(false); });
@@ -523,8 +559,12 @@ void MainWindow::DialOutDisk(const QString &path)
         m_resumeRetries = 0;
         g_TempData.usbPaused = false;
         StopPlayMusic(true, false);
+        if (g_CurMusicPlay.currentScreen == ScreenBrowser)
+            Hide_CurrentGuis(false, ScreenBrowser);
         if (g_CurMusicPlay.currentScreen != ScreenMain)
             returnToRoot();
+        if (m_trackForm)
+            m_trackForm->ClearTempDiskListData(true);
         if (m_mainForm && currentSource() == SourceUsb)
             m_mainForm->resetUSBGui(true);
         Update_MainGui();
@@ -532,6 +572,8 @@ void MainWindow::DialOutDisk(const QString &path)
     }
     if (m_navForm)
         m_navForm->updateUsingDisk();
+    if (m_trackForm)
+        m_trackForm->Update_DiskNameList();
     CheckDiskManageTimer();
 }
 

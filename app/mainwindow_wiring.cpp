@@ -214,4 +214,6 @@ void MainWindow::slotsInit()
             playOrPauseCliked();
     });
     connect(m_popupSelect, &PopupSelect::sig_WheelChanged, this, [this] { m_database->update_CurWheelDefVal(); });
+
+    browserSlotsInit();
 }

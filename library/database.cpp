@@ -185,7 +185,12 @@ bool DataBase::createConnection()
 // on every open: files written before they existed gain them in place.
 void DataBase::ensureIndexes()
 {
-    static const char *const columns[][2] = {{"abc", "fileName_ABC"}, {"time", "createTime"}, {"size", "fileSize"}};
+    // The artist and album levels read a volume's names and keys only.
+    static const char *const columns[][2] = {{"abc", "fileName_ABC"},
+                                             {"time", "createTime"},
+                                             {"size", "fileSize"},
+                                             {"author", "diskID,author,author_ABC"},
+                                             {"album", "diskID,album,album_ABC"}};
     for (int n = 1; n <= 3; ++n) {
         for (const auto &c : columns)
             exec(sqlf("CREATE INDEX IF NOT EXISTS pre_diskmusic%d_%s ON pre_diskmusic%d(%s);", n, c[0], n, c[1]));

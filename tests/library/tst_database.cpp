@@ -509,12 +509,13 @@ private slots:
         QVERIFY(QFile::exists(MusicDataBaseName));
         QVERIFY(!QFile::exists(ReadWrite_Path + QStringLiteral("default.sql")));
         // A file made from the script alone (as older builds left them, with
-        // no index) gains the sort indexes when it is opened.
+        // no index) gains the sort indexes and the artist and album indexes
+        // (five per music table) when it is opened.
         QVERIFY(m_db->createConnection());
         QVERIFY(m_db->initConfig());
         QCOMPARE(QString(g_CurMusicPlay.dbVersion), DB_Versions);
         QCOMPARE(m_db->Reback_SingleResu("SELECT count(*) FROM pre_config;"), 13);
-        QCOMPARE(m_db->Reback_SingleResu("SELECT count(*) FROM sqlite_master where type='index';"), 9);
+        QCOMPARE(m_db->Reback_SingleResu("SELECT count(*) FROM sqlite_master where type='index';"), 15);
     }
 };
 
