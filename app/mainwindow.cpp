@@ -7,6 +7,7 @@
 #include "dsddecoder.h"
 #include "globals.h"
 #include "gpioctrl.h"
+#include "logging.h"
 #include "soundfunctions.h"
 #include "wireserialthread.h"
 
@@ -62,9 +63,9 @@ void MainWindow::InitMusicDB()
 
     m_database = new DataBase(this);
     if (!m_database->createConnection())
-        qDebug() << "@@@@@@@@@@@@@@@@数据库连接不上@@@@@@@@@@@@@@@@";
+        qCWarning(lcApp) << "@@@@@@@@@@@@@@@@数据库连接不上@@@@@@@@@@@@@@@@";
     m_database->initConfig();
-    qDebug() << "database verson:" << QString(g_CurMusicPlay.dbVersion) << DB_Versions;
+    qCDebug(lcApp) << "database verson:" << QString(g_CurMusicPlay.dbVersion) << DB_Versions;
     if (QString(g_CurMusicPlay.dbVersion) != DB_Versions)
         m_database->CreateDataBase(true);
     connect(m_database, &DataBase::rebuilDBOver, this, &MainWindow::RebuilDataBaseOver, Qt::QueuedConnection);
@@ -90,5 +91,5 @@ void MainWindow::DaemontimeOut()
 
 void MainWindow::RebuilDataBaseOver()
 {
-    QTlog(QStringLiteral("library database repaired"));
+    qCInfo(lcApp).noquote() << QStringLiteral("library database repaired");
 }

@@ -4,6 +4,7 @@
 #include "disklist.h"
 #include "globals.h"
 #include "listmount.h"
+#include "logging.h"
 #include "mediapath.h"
 #include "scanner.h"
 
@@ -197,7 +198,7 @@ void CheckDiskClass::Check_StorageDisk_Exist(bool added)
 
 void CheckDiskClass::storage_mounted(const DiskInfo &disk)
 {
-    qDebug() << "\n[Mounted] --> " + disk.diskPath;
+    qCDebug(lcLibrary) << "\n[Mounted] --> " + disk.diskPath;
     m_shell.Check_rcc_file(false);
     record_StorageDisk(disk);
     emit diskChanged();
@@ -210,7 +211,7 @@ bool CheckDiskClass::record_StorageDisk(const DiskInfo &disk)
             return false;
     }
     m_scanQueue.append(disk);
-    qDebug() << "#### 新增  scan～～～～～～～～～～～～～" << (IS_Scanning() ? "true" : "false");
+    qCDebug(lcLibrary) << "#### 新增  scan～～～～～～～～～～～～～" << (IS_Scanning() ? "true" : "false");
     if (IS_Scanning()) {
         // The volume waits for the end of the scan running now.
         m_playDelayTimer->start(6000);
@@ -274,7 +275,7 @@ void CheckDiskClass::Slot_ScanDiskOver(bool unfinished, const QString &path)
 
 void CheckDiskClass::storage_unmounted(const DiskInfo &disk)
 {
-    qDebug() << "#### unmounted disk>>> " + disk.diskPath;
+    qCDebug(lcLibrary) << "#### unmounted disk>>> " + disk.diskPath;
     if (m_scanner)
         m_scanner->setStopAppendMusicList(true, false);
     emit sig_PauseDelay();
@@ -306,7 +307,7 @@ void CheckDiskClass::Slot_JoinDisk_InitDBMuiscList(const DiskInfo &disk)
 {
     if (m_scanner)
         m_scanner->setStopAppendMusicList(true, true);
-    QTlog(QStringLiteral("~~~~~~~~~~~~~~~~33333~~~~~~read data~~~~~~~~~~~~~~~~~~~"));
+    qCInfo(lcLibrary).noquote() << QStringLiteral("~~~~~~~~~~~~~~~~33333~~~~~~read data~~~~~~~~~~~~~~~~~~~");
     // Songs the list still holds from the volume's last visit would come twice.
     mediaObjectInfoList.erase(std::remove_if(mediaObjectInfoList.begin(), mediaObjectInfoList.end(),
                                              [&](const MediaObjectInfo &m) { return m.diskID == disk.diskID; }),

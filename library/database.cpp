@@ -3,6 +3,7 @@
 #include "disklist.h"
 #include "exeshellfordb.h"
 #include "globals.h"
+#include "logging.h"
 #include "pinyintable.h"
 #include "sqltext.h"
 
@@ -172,7 +173,7 @@ bool DataBase::createConnection()
         return true;
     }
     sqlite3_close_v2(db);
-    qDebug() << "Connect fail!";
+    qCWarning(lcLibrary) << "Connect fail!";
     closeConnection();
     RebuildDataBase();
     return false;
@@ -208,7 +209,7 @@ void DataBase::CreateDataBase(bool restartApp)
         closeConnection();
     ExeShellForDB shell;
     shell.CreatNewMusicDB(restartApp);
-    qDebug() << "~CreateDataBase";
+    qCDebug(lcLibrary) << "~CreateDataBase";
     QTimer::singleShot(1000, this, [] { g_CurMusicPlay.dbRebuilding = false; });
 }
 
@@ -216,7 +217,7 @@ void DataBase::RebuildDataBase()
 {
     if (m_rebuilding)
         return;
-    qDebug() << "~~~~~~~~~~RebuildDataBase~~~~~~~~~~~~~~~~";
+    qCDebug(lcLibrary) << "~~~~~~~~~~RebuildDataBase~~~~~~~~~~~~~~~~";
     m_rebuilding = true;
     // The guard timer lives in this object's thread; start it there.
     QMetaObject::invokeMethod(m_rebuildGuard, qOverload<>(&QTimer::start), Qt::AutoConnection);
@@ -246,7 +247,7 @@ bool DataBase::initConfig()
 {
     Statement st(m_db, "SELECT * FROM pre_config;");
     if (!st.ok()) {
-        qDebug() << "sql error!";
+        qCWarning(lcLibrary) << "sql error!";
         return false;
     }
     while (st.next()) {
@@ -570,7 +571,7 @@ int DataBase::insert_Dir(const QString &table, int fid, const QString &dirPath, 
     }
     if (!ok) {
         RebuildDataBase();
-        qDebug() << "insert_Dir error:" << error;
+        qCWarning(lcLibrary) << "insert_Dir error:" << error;
     }
     return rowid;
 }
@@ -632,7 +633,7 @@ bool DataBase::insert_Music(const QString &table, const AudioInfo *info, const D
                   static_cast<int>(info->createTime), folder->diskID),
              &error);
     if (!ok)
-        qDebug() << "insert_Music error:" << error;
+        qCWarning(lcLibrary) << "insert_Music error:" << error;
     return ok;
 }
 
@@ -791,7 +792,7 @@ bool DataBase::getDiskMusicList(const DiskInfo &disk, bool keepUiAlive)
 {
     const QByteArray sql = sqlf("SELECT fileName,fileExt,filePath FROM %s where diskID=%d;",
                                 latin1(get_MusicTableName(&disk)).constData(), disk.diskID);
-    QTlog(QString::fromUtf8(sql));
+    qCInfo(lcLibrary).noquote() << QString::fromUtf8(sql);
     int at = GetInsertMuiscListIndex(disk.diskID, false);
     if (keepUiAlive)
         QCoreApplication::processEvents();
@@ -897,8 +898,8 @@ void DataBase::run()
         emit readDBOver();
     if (m_lastQueryEmpty)
         emit sig_NoneData();
-    qDebug() << "====DataBase run over======" << (m_searchRequested ? "true" : "false")
-             << (m_searchAllowed ? "true" : "false");
+    qCDebug(lcLibrary) << "====DataBase run over======" << (m_searchRequested ? "true" : "false")
+                       << (m_searchAllowed ? "true" : "false");
 }
 
 bool DataBase::getMusicSearchList(int listIndex, int type, const QString &key)

@@ -2,6 +2,7 @@
 
 #include "fileres_digest.h"
 #include "globals.h"
+#include "logging.h"
 #include "platform.h"
 
 #include <QCryptographicHash>
@@ -172,7 +173,7 @@ bool ExeShellForDB::CreatNewMusicDB(bool restartApp)
     if (QFile::exists(db)) {
         run(rmrf(db));
         run(QStringLiteral("sync"));
-        qDebug() << "删除数据库：" << db;
+        qCInfo(lcLibrary) << "删除数据库：" << db;
     }
     if (QFile::exists(m_schemaCopy)) {
         run(rmrf(m_schemaCopy));
@@ -183,7 +184,7 @@ bool ExeShellForDB::CreatNewMusicDB(bool restartApp)
         run(QStringLiteral("sqlite3 ") + db + QStringLiteral("  << EOF\n.read ") + m_schemaCopy
             + QStringLiteral("\n.quit\nEOF"));
         run(QStringLiteral("chmod +x ") + db);
-        qDebug() << "创建数据库:::" << db;
+        qCInfo(lcLibrary) << "创建数据库:::" << db;
         run(rmrf(m_schemaCopy));
         run(QStringLiteral("sync"));
     }

@@ -3,6 +3,7 @@
 #include "database.h"
 #include "disklist.h"
 #include "globals.h"
+#include "logging.h"
 #include "mediapath.h"
 #include "platform.h"
 
@@ -168,8 +169,8 @@ void ListMount::addVolume(QStorageInfo s, bool &announced)
     if (!s.rootPath().startsWith(USBPath_Prefix + QStringLiteral("usb")))
         return;
     s.refresh();
-    qDebug() << "size:" << s.bytesTotal();
-    qDebug() << "availableSize:" << s.bytesAvailable();
+    qCDebug(lcLibrary) << "size:" << s.bytesTotal();
+    qCDebug(lcLibrary) << "availableSize:" << s.bytesAvailable();
     DiskInfo disk = makeDiskInfo(s);
     const QByteArray fsType = s.fileSystemType();
     int rowid = 0;

@@ -5,6 +5,7 @@
 #include "database.h"
 #include "ffmpegptr.h"
 #include "globals.h"
+#include "logging.h"
 #include "mediapath.h"
 #include "sacd_disc.h"
 #include "sacd_media.h"
@@ -134,7 +135,7 @@ void ScanAblumArtist::run()
         emit scanOver();
         return;
     }
-    qDebug() << "ScanAblumArtist thread" << QThread::currentThread();
+    qCDebug(lcLibrary) << "ScanAblumArtist thread" << QThread::currentThread();
     QList<MediaInfo> songs;
     if (m_db)
         m_db->readNoablumSonglist(&songs, m_volumes);

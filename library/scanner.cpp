@@ -3,6 +3,7 @@
 #include "database.h"
 #include "disklist.h"
 #include "globals.h"
+#include "logging.h"
 #include "mediapath.h"
 
 #include <QDebug>
@@ -158,7 +159,7 @@ void Scanner::addScanPath(const DiskInfo &folder, int listIndex, bool withFolder
 
 void Scanner::stop_Scanner()
 {
-    qDebug() << "#####  stop_Scanner~~~~~~~~~~~~~~" << m_listIndex;
+    qCDebug(lcLibrary) << "#####  stop_Scanner~~~~~~~~~~~~~~" << m_listIndex;
     m_stop = true;
     m_running = false;
     QMutexLocker lock(&m_lock);
@@ -177,8 +178,8 @@ int Scanner::scanInterval() const
 void Scanner::setScannerSpeed(int ms)
 {
     m_speed = std::max(0, ms);
-    qDebug() << "扫描间隔" << ms << scanInterval() << g_TempData.inputSampleRate.get()
-             << g_CurMusicPlay.isResample.get();
+    qCDebug(lcLibrary) << "扫描间隔" << ms << scanInterval() << g_TempData.inputSampleRate.get()
+                       << g_CurMusicPlay.isResample.get();
 }
 
 void Scanner::setStopAppendMusicList(bool stop, bool flag)
@@ -224,8 +225,8 @@ void Scanner::run()
         break;
     }
     m_running = false;
-    qDebug() << "====sacnner over======"
-             << " stop scan:" << (m_stop ? "true" : "false");
+    qCDebug(lcLibrary) << "====sacnner over======"
+                       << " stop scan:" << (m_stop ? "true" : "false");
 }
 
 void Scanner::pace()

@@ -6,6 +6,7 @@
 #include "database.h"
 #include "disklist.h"
 #include "globals.h"
+#include "logging.h"
 #include "mediapath.h"
 #include "sacd_disc.h"
 #include "sacd_media.h"
@@ -231,7 +232,7 @@ int Scanner::scanSongsFileList(const QFileInfoList &files, const QString &folder
         const QString path = f.absoluteFilePath();
         // The selector mark in a name would cut the path when the item plays.
         if (path.contains(kSelector)) {
-            qDebug() << "scanner: name holds" << kSelector << ", skipped:" << path;
+            qCDebug(lcLibrary) << "scanner: name holds" << kSelector << ", skipped:" << path;
             continue;
         }
         if (suffix == QLatin1String("iso")) {
@@ -344,7 +345,7 @@ void Scanner::scanCueSheet(const QFileInfo &sheet, bool fresh)
     const QFileInfo source = cue.getSrcFile();
     // Tracks of a missing audio file could never play.
     if (!source.isFile()) {
-        qDebug() << "scanner: the audio file of" << sheetPath << "is missing:" << source.filePath();
+        qCDebug(lcLibrary) << "scanner: the audio file of" << sheetPath << "is missing:" << source.filePath();
         return;
     }
     ++m_sheetsRead;
@@ -386,7 +387,7 @@ QList<Scanner::ImageTrack> Scanner::imageTracks(const QString &path, const std::
         return out;
     sacd_disc_t disc;
     if (!disc.open(&media)) {
-        qDebug() << "scanner: not an SACD image:" << path;
+        qCDebug(lcLibrary) << "scanner: not an SACD image:" << path;
         return out;
     }
     const QString unknown = tr("未知");

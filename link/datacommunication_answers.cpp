@@ -7,6 +7,7 @@
 #include "framedefs.h"
 #include "globals.h"
 #include "linkglobals.h"
+#include "logging.h"
 
 #include <QDebug>
 
@@ -252,7 +253,7 @@ void DataCommunication::checkVersion(const QByteArray &payload)
         if (!m_versionAccepted.exchange(true))
             InitLoad();
     } else {
-        qDebug() << "MCU version mismatch:" << version;
+        qCWarning(lcLink) << "MCU version mismatch:" << version;
         version.clear();
         stopThread();
         g_TempData.mcuSystemState = 1;

@@ -7,6 +7,7 @@
 #include "cascademodels.h"
 #include "framedefs.h"
 #include "linkglobals.h"
+#include "logging.h"
 
 #include <QDebug>
 #include <QTimer>
@@ -175,7 +176,7 @@ void DataCommunication::SendCasOutDataFun(int channel)
 void DataCommunication::cascadeVersion(int unit, const QByteArray &payload)
 {
     const QString version = QString::fromLatin1(payload.left(11)).trimmed();
-    qDebug() << "version:" << version << unit;
+    qCDebug(lcLink) << "version:" << version << unit;
     if (unit != 1)
         return;
     if (!m_casDetecting.load() && m_nCurSystem.at(43) != 0 && version != m_casVersion) {

@@ -3,6 +3,7 @@
 #include "globals.h"
 #include "gpioctrl.h"
 #include "linkglobals.h"
+#include "logging.h"
 #include "platform.h"
 #include "playerexit.h"
 
@@ -121,7 +122,8 @@ void WireSerialThread::run()
     QSerialPort port;
     port.setPortName(Platform::keyPort());
     if (!port.open(QIODevice::ReadWrite)) {
-        QTlog(QStringLiteral("WireSerialThread: cannot open %1: %2").arg(port.portName(), port.errorString()));
+        qCWarning(lcLink).noquote()
+            << QStringLiteral("WireSerialThread: cannot open %1: %2").arg(port.portName(), port.errorString());
         // The supervisor restarts the player, which tries the port again.
         killPlayerProcess();
         return;
@@ -142,12 +144,12 @@ void WireSerialThread::run()
         if (!waitForBlock(port, &block)) {
             if (!m_running.load(std::memory_order_relaxed))
                 break;
-            QTlog(QStringLiteral("time out!!!!!!!!!%1").arg(++timeouts));
+            qCInfo(lcLink).noquote() << QStringLiteral("time out!!!!!!!!!%1").arg(++timeouts);
             continue;
         }
         if (block.size() % ChunkSize != 0)
-            qDebug("WireSerialThread: %d of %d bytes dropped (not a whole chunk)", int(block.size() % ChunkSize),
-                   int(block.size()));
+            qCDebug(lcLink, "WireSerialThread: %d of %d bytes dropped (not a whole chunk)",
+                    int(block.size() % ChunkSize), int(block.size()));
         for (const QByteArray &chunk : wireChunks(block)) {
             std::memcpy(m_input, chunk.constData(), ChunkSize);
             OnEventRecvUsb(ChunkSize);
@@ -209,7 +211,7 @@ int WireSerialThread::OnEventRecvUsb(int n)
 
 void WireSerialThread::reportKey(int key, int state)
 {
-    QTlog(QStringLiteral("wire key %1 state %2").arg(key).arg(state));
+    qCInfo(lcLink).noquote() << QStringLiteral("wire key %1 state %2").arg(key).arg(state);
     emit wireKeyClicked(key, state);
 }
 

@@ -1,6 +1,7 @@
 #include "audiodecoder.h"
 
 #include "globals.h"
+#include "logging.h"
 #include "mediabuffer.h"
 #include "pcmformat.h"
 #include "resampler.h"
@@ -135,7 +136,7 @@ bool AudioDecoder::open(const QString &filePath, int startSeconds, bool reback)
         if (m_MediaBuffer.dsdReaders.load() == 0)
             delete ring;
         else
-            qWarning() << "AudioDecoder: DSD ring still read, left allocated";
+            qCWarning(lcPlayback) << "AudioDecoder: DSD ring still read, left allocated";
     }
     return true;
 }
@@ -182,7 +183,7 @@ void AudioDecoder::skipUnusableFile()
 void AudioDecoder::decodeStalled()
 {
     const int state = g_CurMusicPlay.playState;
-    QTlog(QStringLiteral("~~~~~~~~~~~~~~~~~decode~~~~~~~~~~~~~~~~~~~~~~~ %1").arg(state));
+    qCInfo(lcPlayback).noquote() << QStringLiteral("~~~~~~~~~~~~~~~~~decode~~~~~~~~~~~~~~~~~~~~~~~ %1").arg(state);
     checkDecodeTimer->stop();
     if (state == 2)
         stop(false);
@@ -244,38 +245,38 @@ int AudioDecoder::init_open_input()
     options.set("max_delay", "5000000");
     AVFormatContext *fmt = nullptr;
     if (avformat_open_input(&fmt, path.toUtf8().constData(), nullptr, options.address()) < 0) {
-        QTlog(QStringLiteral("could not open source"));
+        qCWarning(lcPlayback).noquote() << QStringLiteral("could not open source");
         return -1;
     }
     m_format.reset(fmt);
     if (avformat_find_stream_info(fmt, nullptr) < 0) {
-        QTlog(QStringLiteral("avformat_find_stream_info error!!!"));
+        qCWarning(lcPlayback).noquote() << QStringLiteral("avformat_find_stream_info error!!!");
         return -1;
     }
     m_streamIndex = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (m_streamIndex < 0) {
-        QTlog(QStringLiteral("Has Error: line = %1").arg(__LINE__));
+        qCWarning(lcPlayback).noquote() << QStringLiteral("Has Error: line = %1").arg(__LINE__);
         return -1;
     }
     m_stream = fmt->streams[m_streamIndex];
     if (!m_stream) {
-        QTlog(QStringLiteral("Has Error: line = %1").arg(__LINE__));
+        qCWarning(lcPlayback).noquote() << QStringLiteral("Has Error: line = %1").arg(__LINE__);
         return -1;
     }
     m_decoder = avcodec_find_decoder(m_stream->codecpar->codec_id);
     if (!m_decoder) {
-        QTlog(QStringLiteral("Has Error: line = %1").arg(__LINE__));
+        qCWarning(lcPlayback).noquote() << QStringLiteral("Has Error: line = %1").arg(__LINE__);
         return -1;
     }
     m_codec.reset(avcodec_alloc_context3(m_decoder));
     if (!m_codec) {
-        QTlog(QStringLiteral("Has Error: line = %1").arg(__LINE__));
+        qCWarning(lcPlayback).noquote() << QStringLiteral("Has Error: line = %1").arg(__LINE__);
         return -1;
     }
     avcodec_parameters_to_context(m_codec.get(), m_stream->codecpar);
     m_codec->pkt_timebase = m_stream->time_base;
     if (avcodec_open2(m_codec.get(), m_decoder, nullptr) < 0)
-        QTlog(QStringLiteral("avcodec_open2 failed"));
+        qCWarning(lcPlayback).noquote() << QStringLiteral("avcodec_open2 failed");
 
     const AVCodecContext *cc = m_codec.get();
     const int rate = cc->sample_rate;
@@ -371,7 +372,7 @@ void AudioDecoder::seekToStart()
         return;
     const int64_t ts = av_rescale_q(target, AVRational{1, 1}, m_stream->time_base);
     if (av_seek_frame(m_format.get(), m_streamIndex, ts, AVSEEK_FLAG_BACKWARD) < 0)
-        qDebug() << "AudioDecoder: seek to" << target << "s failed";
+        qCDebug(lcPlayback) << "AudioDecoder: seek to" << target << "s failed";
     else
         avcodec_flush_buffers(m_codec.get());
 }
@@ -402,8 +403,8 @@ bool AudioDecoder::queueBlock(Track &t, const uint8_t *data, int bytes, int fram
             m_MediaBuffer.blockFrames = frames;
             const int code = !m_convert ? 0 : (t.frameBytes == 8 ? 3 : 2);
             m_MediaBuffer.outFormatCode = code;
-            qDebug() << "AudioDecoder: first block" << bytes << "bytes," << frames << "frames, limit"
-                     << m_bufSize.load() << "blocks, format code" << code;
+            qCDebug(lcPlayback) << "AudioDecoder: first block" << bytes << "bytes," << frames << "frames, limit"
+                                << m_bufSize.load() << "blocks, format code" << code;
             if (t.preRollWanted)
                 t.silence = QByteArray(bytes, '\0');
         }
@@ -419,7 +420,7 @@ AudioDecoder::Step AudioDecoder::deliver(Track &t, const AVFrame *frame)
     int frames = 0;
     if (m_convert) {
         if (t.resampler.convert(const_cast<const unsigned char **>(frame->extended_data), frame->nb_samples) != 0) {
-            QTlog(QStringLiteral("resampler convert error !"));
+            qCWarning(lcPlayback).noquote() << QStringLiteral("resampler convert error !");
             running = false;
             return Step::Leave;
         }
@@ -545,7 +546,7 @@ void AudioDecoder::klv_decoding()
     if (m_convert) {
         if (t.resampler.init_once(cc) < 0) {
             running = false;
-            QTlog(QStringLiteral("resampler init error !"));
+            qCWarning(lcPlayback).noquote() << QStringLiteral("resampler init error !");
         }
         t.cardRate = t.resampler.outputRate();
         t.frameBytes = 2 * av_get_bytes_per_sample(t.resampler.outputFormat());
@@ -624,7 +625,7 @@ void AudioDecoder::klv_decoding()
     emit sig_StopCheckDecode();
     tailMode = false;
     g_CurMusicPlay.decodeOver = true;
-    qDebug() << "pcm decoder over~~~~~~~~~";
+    qCDebug(lcPlayback) << "pcm decoder over~~~~~~~~~";
     t.resampler.close_Resampler();
     packet.reset();
     closeInput();

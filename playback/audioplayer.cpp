@@ -3,6 +3,7 @@
 #include "audioplay.h"
 #include "globals.h"
 #include "gpioctrl.h"
+#include "logging.h"
 #include "mediabuffer.h"
 #include "platform.h"
 
@@ -11,7 +12,6 @@
 #include <QMetaObject>
 #include <QTimer>
 
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -137,7 +137,7 @@ void AudioPlayer::CloseGPIOMute()
     int v = 0;
     if (lineValue(muteGpio, v) && v == 0) {
         setLine(muteGpio, 1);
-        QTlog(QStringLiteral("player close mute!!!!"));
+        qCInfo(lcPlayback).noquote() << QStringLiteral("player close mute!!!!");
     }
 }
 
@@ -231,8 +231,9 @@ void AudioPlayer::resume()
     } else {
         g_CurMusicPlay.playState = 1;
     }
-    QTlog(
-        QStringLiteral("AudioPlayer 继续播放~~~~~~~~~ %1 %2").arg(m_UsedBufSize.load()).arg(g_CurMusicPlay.playState));
+    qCInfo(lcPlayback).noquote() << QStringLiteral("AudioPlayer 继续播放~~~~~~~~~ %1 %2")
+                                        .arg(m_UsedBufSize.load())
+                                        .arg(g_CurMusicPlay.playState);
 }
 
 void AudioPlayer::startBufEmptyTime()
@@ -259,7 +260,7 @@ void AudioPlayer::CurTimeCaleTimerOver()
         return;
     if (g_CurMusicPlay.playState != 3)
         emit playOver();
-    QTlog(QStringLiteral("播放线程－歌曲错误－跳下一曲\n"));
+    qCWarning(lcPlayback).noquote() << QStringLiteral("播放线程－歌曲错误－跳下一曲\n");
 }
 
 // ---------------------------------------------------------------- thread
@@ -309,7 +310,7 @@ void AudioPlayer::endOfTrack(Session &s)
 {
     s.ended = true;
     if (s.dsd) {
-        qDebug() << "~~~~~~~~~~Check_PlayOver~~~~~~~~~";
+        qCDebug(lcPlayback) << "~~~~~~~~~~Check_PlayOver~~~~~~~~~";
         CloseGPIOMute();
         running = false;
     } else if (s.rate <= 150000) {
@@ -482,8 +483,7 @@ void AudioPlayer::run()
 
     s.audio = std::make_unique<AudioPlay>(device.toLocal8Bit().constData());
     if (!s.audio->open()) {
-        std::printf("open audio device failed\n");
-        std::fflush(stdout);
+        qCWarning(lcPlayback, "open audio device failed");
         running = false;
         s.audio.reset();
         emit playOver();
@@ -501,8 +501,7 @@ void AudioPlayer::run()
     }
 
     if (!s.audio->configure(type, 2, unsigned(s.rate), unsigned(s.bits), longLatency)) {
-        std::printf("configure audio device failed\n");
-        std::fflush(stdout);
+        qCWarning(lcPlayback, "configure audio device failed");
         running = false;
     }
     m_MediaBuffer.secondsAhead = 0;
@@ -581,8 +580,8 @@ void AudioPlayer::run()
     if (s.ended && !s.dsd)
         CloseGPIOMute();
     draining = false;
-    qDebug() << "AudioPlayer over: duration" << g_CurMusicPlay.duration.get() << "position"
-             << g_CurMusicPlay.currentPosition.get();
+    qCDebug(lcPlayback) << "AudioPlayer over: duration" << g_CurMusicPlay.duration.get() << "position"
+                        << g_CurMusicPlay.currentPosition.get();
     if (!stoppedByUser && g_CurMusicPlay.playState == 2 && !g_CurMusicPlay.seeking) {
         g_CurMusicPlay.playState = 1;
         if (!g_TempData.skipInProgress && !g_CurMusicPlay.tailStart)

@@ -2,6 +2,7 @@
 
 #include "cueresolve.h"
 #include "globals.h"
+#include "logging.h"
 #include "mediabuffer.h"
 #include "sacd.h"
 
@@ -174,7 +175,7 @@ void DsdDecoder::run()
     sacd.reset();
     tailMode = false;
     g_CurMusicPlay.decodeOver = true;
-    QTlog(QStringLiteral("delete DSD decoder~~~~~~~~~~~~~~~~~~~~~~~~"));
+    qCInfo(lcPlayback).noquote() << QStringLiteral("delete DSD decoder~~~~~~~~~~~~~~~~~~~~~~~~");
     if (g_TempData.dsdNotSupported)
         emit setNotSupportFormat();
 }

@@ -1,6 +1,7 @@
 #include "mediabuffer.h"
 
 #include "globals.h"
+#include "logging.h"
 
 #include <QDebug>
 
@@ -59,7 +60,7 @@ void BytequeueBuffer::Empty()
     m_isFull = false;
     m_readTotal = 0;
     m_writeTotal = 0;
-    qDebug() << "BytequeueBuffer::Empty dropped" << dropped << "blocks";
+    qCDebug(lcPlayback) << "BytequeueBuffer::Empty dropped" << dropped << "blocks";
 }
 
 bool BytequeueBuffer::isEmpty() const

@@ -3,9 +3,6 @@
 #include "mediabuffer.h"
 #include "platform.h"
 
-#include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 
 #include <malloc.h>
@@ -72,27 +69,6 @@ int sw_getShmID()
         return -1;
     shared = static_cast<volatile int *>(p);
     return 0;
-}
-
-void QTlog(const QString &text)
-{
-    QFile f(LogFileName);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
-        return;
-    const QString line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"))
-                         + QLatin1Char(' ') + text + QStringLiteral("\r\n");
-    f.write(line.toUtf8());
-    f.flush();
-    f.close();
-}
-
-void StartLog()
-{
-    QFileInfo info(LogFileName);
-    if (info.exists() && info.size() > 5120000)
-        QFile::remove(LogFileName);
-    QTlog(QStringLiteral("============================") + ApplicationName
-          + QStringLiteral(" APP Runing================================\n"));
 }
 
 void InitData()

@@ -25,15 +25,6 @@ extern "C" {
 
 namespace {
 
-bool g_verbose = false;
-
-void quietHandler(QtMsgType type, const QMessageLogContext &, const QString &msg)
-{
-    if (type == QtDebugMsg && !g_verbose)
-        return;
-    klvtool::err(msg);
-}
-
 // A new library file from the schema script compiled into the program.
 bool createLibrary(const QString &file)
 {
@@ -85,7 +76,6 @@ int runScan(const QStringList &argsIn)
     const int interval = klvtool::takeOption(args, QStringLiteral("--interval"), QStringLiteral("20")).toInt();
     const int port = klvtool::takeOption(args, QStringLiteral("--port"), QStringLiteral("1")).toInt();
     const bool quiet = klvtool::takeFlag(args, QStringLiteral("--quiet"));
-    g_verbose = klvtool::takeFlag(args, QStringLiteral("--verbose"));
     if (args.size() != 1 || port < 1 || port > 3 || interval < 0) {
         klvtool::err(
             QStringLiteral("usage: klvtool scan DIR [--db FILE] [--interval MS] [--port 1|2|3] [--quiet] [--verbose]"));
@@ -96,7 +86,6 @@ int runScan(const QStringList &argsIn)
         klvtool::err(QStringLiteral("klvtool: no folder ") + args.first());
         return 1;
     }
-    qInstallMessageHandler(quietHandler);
     av_log_set_level(AV_LOG_ERROR);
 
     // The folder appears as the volume usb-storage_PORT/sda1 under a

@@ -1,5 +1,6 @@
 #include "klvtool.h"
 
+#include "backendlog.h"
 #include "globals.h"
 #include "platform.h"
 
@@ -65,9 +66,15 @@ int main(int argc, char *argv[])
     InitPaths();
     InitData();
     QStringList args = app.arguments().mid(1);
+    // Only results on standard output; the log (the player's messages from
+    // the code a command drives) on standard error with --verbose.
+    const bool verbose = args.removeAll(QStringLiteral("--verbose")) > 0;
+    qSetMessagePattern(QStringLiteral("%{type} %{category}: %{message}"));
+    installLogHandler(false, verbose ? LogLevel::Debug : LogLevel::Fatal);
+    routeBackendLogs();
     const auto &table = klvtool::commands();
     if (args.isEmpty() || args.first() == QLatin1String("help") || args.first() == QLatin1String("--help")) {
-        klvtool::out(QStringLiteral("usage: klvtool COMMAND [ARGS]"));
+        klvtool::out(QStringLiteral("usage: klvtool COMMAND [ARGS] [--verbose]"));
         for (const auto &kv : table)
             klvtool::out(QStringLiteral("  klvtool ") + QString::fromUtf8(kv.second.usage));
         return args.isEmpty() ? 2 : 0;
