@@ -33,7 +33,7 @@ MainWindow::MainWindow(QWidget *parent)
     InitGPIO_Port_Hotplug(false);
 
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
-    setInterfaceNavigation(1);
+    setInterfaceNavigation(ScreenMain);
 
     mediaPlayerInit();
     timerInit();

@@ -151,8 +151,8 @@ void CheckDiskClass::setMusicScannerSpeed(int ms)
 
 bool CheckDiskClass::canInitMusicList() const
 {
-    return !g_TempData.listLoading && currentSource() == 5 && g_CurMusicPlay.playState != 2 && !upgrading()
-           && !UsingUSBDiskList.isEmpty() && !m_initPaused && playerReady();
+    return !g_TempData.listLoading && currentSource() == SourceUsb && g_CurMusicPlay.playState != PlayPlaying
+           && !upgrading() && !UsingUSBDiskList.isEmpty() && !m_initPaused && playerReady();
 }
 
 void CheckDiskClass::Slot_InitMusicListCheck(bool first)
@@ -176,8 +176,8 @@ void CheckDiskClass::onScannerListChanged()
 // had time to appear, unless the user paused or something already plays.
 void CheckDiskClass::onPlayDelay()
 {
-    if (UsingUSBDiskList.isEmpty() || currentSource() != 5 || upgrading() || g_CurMusicPlay.playState == 2
-        || g_TempData.usbPaused)
+    if (UsingUSBDiskList.isEmpty() || currentSource() != SourceUsb || upgrading()
+        || g_CurMusicPlay.playState == PlayPlaying || g_TempData.usbPaused)
         return;
     emit initFistPlay();
 }
@@ -230,7 +230,7 @@ void CheckDiskClass::startQueuedScan()
     emit sig_StopAblumScan();
     DiskInfo disk = m_scanQueue.first();
     // New songs join the play list when it is the list of every volume's songs.
-    disk.appendToList = g_CurMusicPlay.musiclistType == 0;
+    disk.appendToList = g_CurMusicPlay.musiclistType == ListAllSongs;
     m_scanner->setScanPath(disk, false, 0, nullptr);
 }
 
@@ -269,7 +269,7 @@ void CheckDiskClass::Slot_ScanDiskOver(bool unfinished, const QString &path)
             emit noSongs();
     }
     emit musiclistChanged();
-    if (g_CurMusicPlay.musiclistType == 2 && !unfinished)
+    if (g_CurMusicPlay.musiclistType == ListSearch && !unfinished)
         Slot_RereadMuiscListTimer();
 }
 
@@ -383,7 +383,7 @@ void CheckDiskClass::Check_CurSong_DiskExist()
 
 bool CheckDiskClass::DefaultMusicPlayList()
 {
-    g_CurMusicPlay.playState = 1;
+    g_CurMusicPlay.playState = PlayStopped;
     g_CurMusicPlay.currentPosition = 0;
     g_CurMusicPlay.duration = 0;
     g_CurMusicPlay.startOffset = 0;
@@ -394,11 +394,11 @@ bool CheckDiskClass::DefaultMusicPlayList()
     g_TempData.listLoading = false;
     g_TempData.diskJoinPending = false;
     if (m_db) {
-        m_db->update_Config(QStringLiteral("musiclistType"), QStringLiteral("0"));
-        m_db->update_Config(QStringLiteral("playMode"), QStringLiteral("0"));
+        m_db->update_Config(QStringLiteral("musiclistType"), QString::number(ListAllSongs));
+        m_db->update_Config(QStringLiteral("playMode"), QString::number(ModeListOrder));
     }
-    g_CurMusicPlay.musiclistType = 0;
-    g_CurMusicPlay.playMode = 0;
+    g_CurMusicPlay.musiclistType = ListAllSongs;
+    g_CurMusicPlay.playMode = ModeListOrder;
     emit ini_mediainfo(QString());
     emit resetplayMode();
     mediaObjectInfoList.clear();

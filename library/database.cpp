@@ -88,13 +88,13 @@ const QByteArray &initialsTable()
 QString selectColumns(int type)
 {
     switch (type) {
-    case 1:
+    case SearchArtist:
         return QStringLiteral("fileName,fileExt,filePath,diskID,author_ABC");
-    case 2:
+    case SearchAlbum:
         return QStringLiteral("fileName,fileExt,filePath,diskID,album_ABC");
-    case 5:
+    case SearchDate:
         return QStringLiteral("fileName,fileExt,filePath,diskID,createTime");
-    case 6:
+    case SearchSize:
         return QStringLiteral("fileName,fileExt,filePath,diskID,fileSize");
     default:
         return QStringLiteral("fileName,fileExt,filePath,diskID,fileName_ABC");
@@ -104,13 +104,13 @@ QString selectColumns(int type)
 QString songOrder(int type)
 {
     switch (type) {
-    case 1:
+    case SearchArtist:
         return QStringLiteral(" order by author_ABC asc");
-    case 2:
+    case SearchAlbum:
         return QStringLiteral(" order by album_ABC asc");
-    case 5:
+    case SearchDate:
         return QStringLiteral(" order by createTime desc");
-    case 6:
+    case SearchSize:
         return QStringLiteral(" order by fileSize desc");
     default:
         return QStringLiteral(" order by fileName_ABC asc");
@@ -131,9 +131,9 @@ QString diskPath(const QList<DiskInfo> &disks, int diskID)
 QString keyClause(int type, const QString &key, int diskID)
 {
     const QString id = QString::number(diskID);
-    if (type == 2)
+    if (type == SearchAlbum)
         return QStringLiteral(" where album = '") + sqliteEscape(key) + QStringLiteral("' and diskID = ") + id;
-    if (type == 4)
+    if (type == SearchFileType)
         return QStringLiteral(" where fileExt = '") + sqliteEscape(key.toLower()) + QStringLiteral("' and diskID = ")
                + id;
     return QStringLiteral(" where author = '") + sqliteEscape(key) + QStringLiteral("' and diskID = ") + id;
@@ -358,10 +358,10 @@ void DataBase::update_Submodel()
 
 void DataBase::update_MusicListTypeAndPath(const QString &text, int type)
 {
-    if (type == 1) {
+    if (type == ListDirectory) {
         g_CurMusicPlay.curDirPath = text;
         update_Config(QStringLiteral("curDirPath"), text);
-    } else if (type == 2) {
+    } else if (type == ListSearch) {
         g_CurMusicPlay.songsearchConfig = text;
         update_Config(QStringLiteral("songsearchConfig"), text);
     }
@@ -399,7 +399,7 @@ int DataBase::Is_DiskExist(const DiskInfo &disk, const QByteArray &fsType, int &
         if (storedPath != disk.diskPath) {
             // The same volume, unchanged, under another mount point.
             update_DiskNewPath(disk, fsType);
-            if (g_CurMusicPlay.musiclistType == 1 && g_CurMusicPlay.curDiskID == rowid) {
+            if (g_CurMusicPlay.musiclistType == ListDirectory && g_CurMusicPlay.curDiskID == rowid) {
                 const QString saved = g_CurMusicPlay.curDirPath;
                 QString rebuilt;
                 if (saved.split(QLatin1Char('/')).size() == storedPath.split(QLatin1Char('/')).size())
@@ -837,7 +837,7 @@ bool DataBase::initSearchMusicList()
     if (sql.isEmpty())
         return false;
     sql += songOrder(type);
-    if (type == 3 || type == 4)
+    if (type == SearchTitle || type == SearchFileType)
         sql += QLatin1Char(';');
     Statement st(m_db, utf8(sql));
     while (st.next()) {
@@ -912,28 +912,28 @@ bool DataBase::searchVolumes(const QList<DiskInfo> &disks, int listIndex, int ty
     if (disks.isEmpty())
         return false;
     const bool keyed = !key.isEmpty();
-    const bool category = !keyed && (type == 1 || type == 2 || type == 4);
+    const bool category = !keyed && (type == SearchArtist || type == SearchAlbum || type == SearchFileType);
     QString sql;
     for (const DiskInfo &disk : disks) {
         if (!sql.isEmpty())
             sql += keyed ? QStringLiteral("union all ") : QStringLiteral("union ");
         QString columns;
         if (category)
-            columns = type == 1   ? QStringLiteral("author,author_ABC")
-                      : type == 2 ? QStringLiteral("album,album_ABC")
-                                  : QStringLiteral("fileExt");
+            columns = type == SearchArtist  ? QStringLiteral("author,author_ABC")
+                      : type == SearchAlbum ? QStringLiteral("album,album_ABC")
+                                            : QStringLiteral("fileExt");
         else
             columns = selectColumns(type);
         sql += QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") + get_MusicTableName(&disk);
-        sql += keyed && (type == 1 || type == 2 || type == 4)
+        sql += keyed && (type == SearchArtist || type == SearchAlbum || type == SearchFileType)
                    ? keyClause(type, key, disk.diskID)
                    : QStringLiteral("  where diskID = ") + QString::number(disk.diskID);
         sql += QLatin1Char(' ');
     }
     if (category)
-        sql += type == 1   ? QStringLiteral(" GROUP BY author order by author_ABC asc")
-               : type == 2 ? QStringLiteral(" GROUP BY album order by album_ABC asc")
-                           : QStringLiteral(" GROUP BY fileExt order by fileExt asc");
+        sql += type == SearchArtist  ? QStringLiteral(" GROUP BY author order by author_ABC asc")
+               : type == SearchAlbum ? QStringLiteral(" GROUP BY album order by album_ABC asc")
+                                     : QStringLiteral(" GROUP BY fileExt order by fileExt asc");
     else
         sql += songOrder(type);
 
@@ -958,7 +958,7 @@ bool DataBase::searchVolumes(const QList<DiskInfo> &disks, int listIndex, int ty
             QString name = sqliteDescape(st.text(0)).trimmed();
             if (name.isEmpty())
                 continue;
-            if (type == 4)
+            if (type == SearchFileType)
                 name = name.toUpper();
             info.title = name;
         } else {
@@ -970,13 +970,13 @@ bool DataBase::searchVolumes(const QList<DiskInfo> &disks, int listIndex, int ty
             info.title = m.fileName;
             info.id = m.diskID;
             info.value = m.fileType;
-            if (type == 5) {
+            if (type == SearchDate) {
                 const qint64 t = st.int64(4);
                 auto it = dates.find(t);
                 if (it == dates.end())
                     it = dates.insert(t, QDateTime::fromSecsSinceEpoch(t).toString(QStringLiteral("yyyy/MM/dd")));
                 info.rightText = it.value();
-            } else if (type == 6)
+            } else if (type == SearchSize)
                 info.rightText = bytesToSize(st.int64(4));
             QMutexLocker results(&m_resultLock);
             TempMediaObjectList[listIndex].mediaList.append(m);

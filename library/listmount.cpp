@@ -227,11 +227,12 @@ void ListMount::addVolume(QStorageInfo s, bool &announced)
 void ListMount::afterKnownVolume(const DiskInfo &disk)
 {
     const int type = g_CurMusicPlay.musiclistType;
-    if ((type == 1 || type == 2) && disk.diskID == g_CurMusicPlay.curDiskID && g_CurMusicPlay.playState != 2) {
+    if ((type == ListDirectory || type == ListSearch) && disk.diskID == g_CurMusicPlay.curDiskID
+        && g_CurMusicPlay.playState != PlayPlaying) {
         inGuiThread([this] { QTimer::singleShot(2000, this, [this] { emit sig_initmusiclist(); }); });
-    } else if (type == 2) {
+    } else if (type == ListSearch) {
         emit sig_RereadMuiscList();
-    } else if (type == 0) {
+    } else if (type == ListAllSongs) {
         // The play list belongs to the GUI thread: look at it there.
         inGuiThread([this, disk] {
             if (mediaObjectInfoList.isEmpty())

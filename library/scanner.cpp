@@ -254,13 +254,13 @@ void Scanner::pace()
 
 void Scanner::handOver(const QList<MediaObjectInfo> &items)
 {
-    if (items.isEmpty() || !m_appendFlag || m_stopAppend || g_CurMusicPlay.musiclistType != 0)
+    if (items.isEmpty() || !m_appendFlag || m_stopAppend || g_CurMusicPlay.musiclistType != ListAllSongs)
         return;
     // The play list belongs to the GUI thread: the songs are inserted there,
     // where the flags are looked at again.
     inGuiThread([this, items] {
         for (const MediaObjectInfo &item : items) {
-            if (!m_appendFlag || m_stopAppend || g_CurMusicPlay.musiclistType != 0)
+            if (!m_appendFlag || m_stopAppend || g_CurMusicPlay.musiclistType != ListAllSongs)
                 return;
             DiskInfo volume;
             volume.diskID = item.diskID;

@@ -285,7 +285,7 @@ int BufDataProce::PacketMediaInfoData()
     putBytes(format);
     put8(g_CurMusicPlay.isHiRes.get() ? 1 : 0);
     put8(g_CurMusicPlay.playMode.get());
-    put8(m_switching.load(std::memory_order_relaxed) ? 2 : g_CurMusicPlay.playState.get());
+    put8(m_switching.load(std::memory_order_relaxed) ? int(PlayPlaying) : g_CurMusicPlay.playState.get());
     put8(m_appFolder.load(std::memory_order_relaxed));
     put16be(m_appIndex.load(std::memory_order_relaxed));
     return at;

@@ -197,7 +197,7 @@ void DataCommunication::storeStatus(const QByteArray &payload)
     for (int i = 25; i <= 30; ++i)
         m_nCurSystem.set(73 + i - 25, quint8(byteAt(payload, i)));
     m_nCurSystem.set(79, quint8(byteAt(payload, 31) & 1));
-    if (m_nCurSystem.at(0) == 2 && m_nCurSystem.at(72) != 0)
+    if (m_nCurSystem.at(0) == SourceBluetooth && m_nCurSystem.at(72) != 0)
         processRecBLEPlayerData(payload);
     emit reLampDataOver();
 }

@@ -173,7 +173,7 @@ void AudioDecoder::Set_CheckDecodeTimer()
 void AudioDecoder::skipUnusableFile()
 {
     notSupportTimer->stop();
-    if (g_CurMusicPlay.playState != 2) {
+    if (g_CurMusicPlay.playState != PlayPlaying) {
         g_TempData.dsdNotSupported = false;
         if (!g_CurMusicPlay.seeking)
             emit playOver();

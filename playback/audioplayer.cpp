@@ -20,7 +20,6 @@ namespace {
 
 constexpr int kBufEmptyMs = 5000;
 constexpr int kCurTimeMs = 12000;
-constexpr int kSourcePlayer = 5;
 
 bool isCueItem()
 {
@@ -62,7 +61,7 @@ AudioPlayer::AudioPlayer(QObject *parent)
     muteTimer = new QTimer(this);
     curTimeCaleTimer = new QTimer(this);
     curTimeCaleTimer->setInterval(kCurTimeMs);
-    m_currentSource = [] { return kSourcePlayer; };
+    m_currentSource = [] { return SourceUsb; };
 
     connect(this, &AudioPlayer::startBufEmptyTimer, this, &AudioPlayer::startBufEmptyTime, Qt::QueuedConnection);
     connect(this, &AudioPlayer::stopBufEmptyTimer, this, &AudioPlayer::stopBufEmptyTime, Qt::QueuedConnection);
@@ -196,7 +195,7 @@ void AudioPlayer::stop(bool byUser)
 {
     stoppedByUser = byUser;
     if (!g_CurMusicPlay.seeking)
-        g_CurMusicPlay.playState = 1;
+        g_CurMusicPlay.playState = PlayStopped;
     running = false;
     if (bufEmptyTimer->isActive())
         bufEmptyTimer->stop();
@@ -211,7 +210,7 @@ void AudioPlayer::suspend()
     CloseGPIOMute();
     emit stopGIPOMute();
     CloseGPIOMute();
-    g_CurMusicPlay.playState = 3;
+    g_CurMusicPlay.playState = PlayPaused;
     if (Is_DSDFile(g_CurMusicPlay.fileType))
         SwitchGPIOPlayMode(false);
     emit caleCurTimeStop();
@@ -219,7 +218,7 @@ void AudioPlayer::suspend()
 
 void AudioPlayer::resume()
 {
-    if (!Get_buf_isempty() && !isRunning() && g_CurMusicPlay.playState == 1) {
+    if (!Get_buf_isempty() && !isRunning() && g_CurMusicPlay.playState == PlayStopped) {
         play();
     } else if (isRunning()) {
         CloseGPIOMute();
@@ -227,9 +226,9 @@ void AudioPlayer::resume()
         if (Is_DSDFile(g_CurMusicPlay.fileType))
             SwitchGPIOPlayMode(true);
         running = true;
-        g_CurMusicPlay.playState = 2;
+        g_CurMusicPlay.playState = PlayPlaying;
     } else {
-        g_CurMusicPlay.playState = 1;
+        g_CurMusicPlay.playState = PlayStopped;
     }
     qCInfo(lcPlayback).noquote() << QStringLiteral("AudioPlayer 继续播放~~~~~~~~~ %1 %2")
                                         .arg(m_UsedBufSize.load())
@@ -258,7 +257,7 @@ void AudioPlayer::CurTimeCaleTimerOver()
     curTimeCaleTimer->stop();
     if (g_TempData.skipInProgress)
         return;
-    if (g_CurMusicPlay.playState != 3)
+    if (g_CurMusicPlay.playState != PlayPaused)
         emit playOver();
     qCWarning(lcPlayback).noquote() << QStringLiteral("播放线程－歌曲错误－跳下一曲\n");
 }
@@ -339,7 +338,7 @@ void AudioPlayer::rebuffer()
     for (int i = 0; i < 200 && running; ++i) {
         QThread::msleep(10);
         const qint64 ahead = g_CurMusicPlay.decodedTime + g_CurMusicPlay.startOffset - g_CurMusicPlay.currentPosition;
-        if (ahead >= 2 || g_CurMusicPlay.decodeOver || g_CurMusicPlay.playState != 2)
+        if (ahead >= 2 || g_CurMusicPlay.decodeOver || g_CurMusicPlay.playState != PlayPlaying)
             break;
     }
 }
@@ -352,7 +351,7 @@ void AudioPlayer::underrun(Session &s)
     if (g_CurMusicPlay.decodeOver && readOver)
         return; // simply the end: the next pass ends the track
     if (g_CurMusicPlay.decodedTime >= g_CurMusicPlay.duration - 2 || g_CurMusicPlay.decodeOver) {
-        if (g_CurMusicPlay.playState != 3)
+        if (g_CurMusicPlay.playState != PlayPaused)
             emit startBufEmptyTimer();
     } else {
         emit showbuffing();
@@ -383,7 +382,7 @@ void AudioPlayer::updatePosition(Session &s, int units)
         break;
     }
     const qint64 duration = g_CurMusicPlay.duration;
-    if (start + rel != g_CurMusicPlay.currentPosition && rel <= duration && g_CurMusicPlay.playState != 1
+    if (start + rel != g_CurMusicPlay.currentPosition && rel <= duration && g_CurMusicPlay.playState != PlayStopped
         && !g_CurMusicPlay.seeking) {
         g_CurMusicPlay.currentPosition = start + rel;
         emit caleCurTimeStart();
@@ -505,8 +504,8 @@ void AudioPlayer::run()
         running = false;
     }
     m_MediaBuffer.secondsAhead = 0;
-    if (g_CurMusicPlay.playState == 1)
-        g_CurMusicPlay.playState = 2;
+    if (g_CurMusicPlay.playState == PlayStopped)
+        g_CurMusicPlay.playState = PlayPlaying;
 
     const QString type_ = g_CurMusicPlay.fileType;
     if (s.dsd) {
@@ -536,11 +535,11 @@ void AudioPlayer::run()
         Slot_OpenGPIOMute();
     else
         emit switchGPIOMute(1100);
-    if (m_currentSource() != kSourcePlayer)
-        g_CurMusicPlay.playState = 3;
+    if (m_currentSource() != SourceUsb)
+        g_CurMusicPlay.playState = PlayPaused;
 
     while (running && !g_TempData.skipInProgress) {
-        if (g_CurMusicPlay.playState == 1 || g_CurMusicPlay.seeking) {
+        if (g_CurMusicPlay.playState == PlayStopped || g_CurMusicPlay.seeking) {
             running = false;
             break;
         }
@@ -553,7 +552,7 @@ void AudioPlayer::run()
             running = false;
             break;
         }
-        if (g_CurMusicPlay.playState == 3) {
+        if (g_CurMusicPlay.playState == PlayPaused) {
             QThread::msleep(50);
             emit caleCurTimeStop();
             continue;
@@ -582,8 +581,8 @@ void AudioPlayer::run()
     draining = false;
     qCDebug(lcPlayback) << "AudioPlayer over: duration" << g_CurMusicPlay.duration.get() << "position"
                         << g_CurMusicPlay.currentPosition.get();
-    if (!stoppedByUser && g_CurMusicPlay.playState == 2 && !g_CurMusicPlay.seeking) {
-        g_CurMusicPlay.playState = 1;
+    if (!stoppedByUser && g_CurMusicPlay.playState == PlayPlaying && !g_CurMusicPlay.seeking) {
+        g_CurMusicPlay.playState = PlayStopped;
         if (!g_TempData.skipInProgress && !g_CurMusicPlay.tailStart)
             emit playOver();
     }

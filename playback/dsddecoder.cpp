@@ -110,7 +110,7 @@ void DsdDecoder::SetNotSupportTimer()
 
 void DsdDecoder::skipUnusableFile()
 {
-    if (g_CurMusicPlay.playState != 2) {
+    if (g_CurMusicPlay.playState != PlayPlaying) {
         g_TempData.dsdNotSupported = false;
         if (!g_CurMusicPlay.seeking)
             emit playOver();
@@ -125,8 +125,8 @@ void DsdDecoder::FileNorSupport()
     g_CurMusicPlay.album = QString();
     g_CurMusicPlay.albumPicture = QImage();
     running = false;
-    if (g_CurMusicPlay.playState == 2)
-        g_CurMusicPlay.playState = 1;
+    if (g_CurMusicPlay.playState == PlayPlaying)
+        g_CurMusicPlay.playState = PlayStopped;
     g_TempData.dsdNotSupported = true;
     emit sig_rebackDir(false);
 }

@@ -82,7 +82,7 @@ void InitData()
 
     g_CurMusicPlay.outputSampleRate = 192000;
     g_CurMusicPlay.outputBits = 16;
-    g_CurMusicPlay.playMode = 0;
+    g_CurMusicPlay.playMode = ModeListOrder;
     g_CurMusicPlay.isSubPage = true;
     g_CurMusicPlay.curDirPath = QString();
 

@@ -169,8 +169,8 @@ void TstCheckDiskClass::cleanupTestCase()
 void TstCheckDiskClass::init()
 {
     g_CurMusicPlay.filePath = QString();
-    g_CurMusicPlay.musiclistType = 0;
-    g_CurMusicPlay.playState = 1;
+    g_CurMusicPlay.musiclistType = ListAllSongs;
+    g_CurMusicPlay.playState = PlayStopped;
     mediaObjectInfoList.clear();
     m_cdc->setMusicScannerSpeed(0);
 }
@@ -313,10 +313,10 @@ void TstCheckDiskClass::remountedStickKeepsPlaying()
 
 void TstCheckDiskClass::defaultList()
 {
-    g_CurMusicPlay.playState = 3;
+    g_CurMusicPlay.playState = PlayPaused;
     g_CurMusicPlay.currentPosition = 77;
-    g_CurMusicPlay.musiclistType = 1;
-    g_CurMusicPlay.playMode = 3;
+    g_CurMusicPlay.musiclistType = ListDirectory;
+    g_CurMusicPlay.playMode = ModeShuffleDir;
     g_TempData.listLoading = true;
     m_db->update_Config("musiclistType", "1");
     m_db->update_Config("playMode", "3");
@@ -324,7 +324,7 @@ void TstCheckDiskClass::defaultList()
     QSignalSpy info(m_cdc, &CheckDiskClass::ini_mediainfo);
     QSignalSpy mode(m_cdc, &CheckDiskClass::resetplayMode);
     QVERIFY(m_cdc->DefaultMusicPlayList());
-    QCOMPARE(g_CurMusicPlay.playState.get(), 1);
+    QCOMPARE(g_CurMusicPlay.playState.get(), int(PlayStopped));
     QCOMPARE(g_CurMusicPlay.currentPosition.get(), 0);
     QCOMPARE(g_TempData.listLoading.get(), false);
     QVERIFY(mediaObjectInfoList.isEmpty());

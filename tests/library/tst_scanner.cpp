@@ -227,7 +227,7 @@ void TstScanner::init()
     UsingUSBDiskList.clear();
     mediaObjectInfoList.clear();
     mediaTempPlayList.clear();
-    g_CurMusicPlay.musiclistType = 0;
+    g_CurMusicPlay.musiclistType = ListAllSongs;
     g_CurMusicPlay.filePath = QString();
 }
 

@@ -246,7 +246,7 @@ void TstMcuLink::nowPlayingReachesTheMcu()
     g_CurMusicPlay.sampleRateText = QStringLiteral("2.8MHz");
     g_CurMusicPlay.duration = 300;
     g_CurMusicPlay.currentPosition = 42;
-    g_CurMusicPlay.playState = 2;
+    g_CurMusicPlay.playState = PlayPlaying;
     SendFrameData = FrameRecord();
     SendFrameData[Frame::Type] = 0xA1;
     SendFrameData[Frame::Unit] = 1;

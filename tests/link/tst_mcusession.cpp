@@ -266,7 +266,7 @@ void TstMcuSession::idlePollsAndNowPlaying()
     g_CurMusicPlay.detailText = QStringLiteral("24bit");
     g_CurMusicPlay.duration = 245;
     g_CurMusicPlay.currentPosition = 30;
-    g_CurMusicPlay.playState = 2;
+    g_CurMusicPlay.playState = PlayPlaying;
     g_CurMusicPlay.isHiRes = true;
     start();
     QTest::qWait(1000); // past the ticks that fell into the start-up reads

@@ -133,7 +133,7 @@ int runDb(const QStringList &argsIn)
         || (view == QLatin1String("search") && args.size() == 2)) {
         bool ok = false;
         const int type = args.first().toInt(&ok);
-        if (!ok || type < 1 || type > 6)
+        if (!ok || type < SearchArtist || type > SearchSize)
             return klvtool::err(
                        QStringLiteral("klvtool: TYPE is 1 artist, 2 album, 3 title, 4 file type, 5 date, 6 size")),
                    2;

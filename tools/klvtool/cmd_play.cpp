@@ -105,14 +105,14 @@ int runPlay(const QStringList &argsIn)
     DsdDecoder dsdDecoder;
     AudioPlayer player;
     player.setGpioLines(pathLine.get(), clock.get(), mute.get());
-    player.setSourceQuery([] { return 5; });
+    player.setSourceQuery([] { return int(SourceUsb); });
     if (!capture.isEmpty())
         player.setDeviceNames(pcmDevice, dsdDevice);
 
     g_CurMusicPlay.fileType = info.suffix().toLower();
     g_CurMusicPlay.filePath = path;
     g_CurMusicPlay.title = info.completeBaseName();
-    g_CurMusicPlay.playState = 1;
+    g_CurMusicPlay.playState = PlayStopped;
     g_CurMusicPlay.seeking = false;
     g_CurMusicPlay.tailStart = false;
     g_CurMusicPlay.startOffset = 0;
