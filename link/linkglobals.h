@@ -159,3 +159,14 @@ extern ByteImage<11> m_nMarker;
 // Output channel types that are subwoofers.
 extern const int Chanel_SUBList[3];
 bool isSubwooferType(int type);
+
+// System record bytes the screens and the controller read by name.
+namespace SysByte {
+constexpr int Source = 0;    // current source code (InputSource)
+constexpr int MixSource = 1; // mix source code, 255 none
+constexpr int MainGain = 8;  // main gain 0..35 (low byte of the 16-bit field 8..9)
+constexpr int SoundOn = 10;  // 1 while the main volume is not muted
+constexpr int SampleRate = 39;
+constexpr int Power = 40;
+constexpr int BleConnected = 79; // bit 0 of status byte 31: a phone is connected
+} // namespace SysByte
