@@ -5,6 +5,7 @@
 #include "globals.h"
 #include "logging.h"
 #include "pinyintable.h"
+#include "scannerdefs.h"
 #include "sqltext.h"
 
 #include <QCoreApplication>
@@ -553,7 +554,7 @@ int DataBase::get_Last_Rowid()
 
 int DataBase::insert_Dir(const QString &table, int fid, const QString &dirPath, int diskID)
 {
-    const QString stored = dirPath == QLatin1String("USBBASEROOTPATH") ? dirPath : get_Omitpath(dirPath);
+    const QString stored = dirPath == rootFolderKey() ? dirPath : get_Omitpath(dirPath);
     sqlite3 *db = m_db;
     QByteArray error;
     int rowid = 0;
@@ -639,7 +640,7 @@ bool DataBase::insert_Music(const QString &table, const AudioInfo *info, const D
 
 int DataBase::Is_DataExist(const QString &table, const QString &column, const QString &value, int diskID)
 {
-    const QString v = value == QLatin1String("USBBASEROOTPATH") ? value : get_Omitpath(value);
+    const QString v = value == rootFolderKey() ? value : get_Omitpath(value);
     return Reback_SingleResu(sqlf("SELECT rowid FROM %s where %s='%q' and diskID=%d;", latin1(table).constData(),
                                   latin1(column).constData(), utf8(sqliteEscape(v)).constData(), diskID)
                                  .constData());

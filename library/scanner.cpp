@@ -5,6 +5,7 @@
 #include "globals.h"
 #include "logging.h"
 #include "mediapath.h"
+#include "scannerdefs.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -20,11 +21,6 @@ using Ms = std::chrono::milliseconds;
 
 // The longest single sleep: a stop request is noticed within this time.
 constexpr Ms kSleepSlice{25};
-
-bool validSlot(const DiskInfo &d)
-{
-    return d.musicTableID >= 1 && d.musicTableID <= 3;
-}
 
 } // namespace
 
@@ -88,7 +84,7 @@ void Scanner::setScanPath(const DiskInfo &disk, bool tempMode, int index, QList<
     if (usable) {
         m_db->Get_DBDirList_Path(&m_resume, &m_disk);
         const QString dirTable = get_DirTableName(&m_disk);
-        const QString root = QStringLiteral("USBBASEROOTPATH");
+        const QString root = rootFolderKey();
         m_rootRow = m_db->Is_DataExist(dirTable, QStringLiteral("dirPath"), root, disk.diskID);
         if (m_rootRow <= 0) {
             m_rootRow = m_db->insert_Dir(dirTable, 0, root, disk.diskID);

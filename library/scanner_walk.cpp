@@ -10,6 +10,7 @@
 #include "mediapath.h"
 #include "sacd_disc.h"
 #include "sacd_media.h"
+#include "scannerdefs.h"
 #include "sqltext.h"
 #include "textencoding.h"
 
@@ -27,16 +28,7 @@
 
 namespace {
 
-const QString kRootPath = QStringLiteral("USBBASEROOTPATH");
 const QString kSelector = QStringLiteral("__M__");
-
-// Deeper folders are not entered: a hostile tree must not exhaust the stack.
-constexpr int kMaxDepth = 64;
-
-bool validSlot(const DiskInfo &d)
-{
-    return d.musicTableID >= 1 && d.musicTableID <= 3;
-}
 
 // The local midnight of a file's modification day, as ConversionTime gives
 // it, remembered per quarter of an hour of modification time (every zone
@@ -81,7 +73,7 @@ bool Scanner::canGoOn() const
 QString Scanner::folderKey(const QString &path) const
 {
     const QString rel = get_Omitpath(path);
-    return rel.isEmpty() ? kRootPath : rel;
+    return rel.isEmpty() ? rootFolderKey() : rel;
 }
 
 bool Scanner::Check_Dir_PathRule(const QFileInfo *dir)

@@ -8,6 +8,7 @@
 #include "framedefs.h"
 #include "linkglobals.h"
 #include "logging.h"
+#include "payloadbytes.h"
 
 #include <QDebug>
 #include <QTimer>
@@ -16,19 +17,6 @@ namespace {
 
 // Model number while a unit is being detected: no status is read then.
 constexpr int DetectingModel = 100;
-
-int byteAt(const QByteArray &b, int i)
-{
-    return i >= 0 && i < b.size() ? quint8(b[i]) : 0;
-}
-
-template <int N>
-void storeBytes(ByteImage<N> &img, int off, const QByteArray &payload, int len)
-{
-    const int n = qMin(len, payload.size());
-    if (n > 0)
-        img.write(off, reinterpret_cast<const quint8 *>(payload.constData()), n);
-}
 
 struct CasRead {
     int group;

@@ -304,7 +304,7 @@ void WireSerialThread::Reback_WireData(quint8 type)
             quint8 *p = f.payload();
             p[0] = m_nCurSystem.at(35);              // dimmer level
             p[1] = powerOff() ? 2 : breakOutValue(); // power / break-out
-            p[2] = m_nCurSystem.at(0) == SourceUsb && g_CurMusicPlay.isHiRes.get() ? 1 : 0;
+            p[2] = m_nCurSystem.at(SysByte::Source) == SourceUsb && g_CurMusicPlay.isHiRes.get() ? 1 : 0;
         }
     }
     const QByteArray frame = f.finish();

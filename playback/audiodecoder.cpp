@@ -1,5 +1,6 @@
 #include "audiodecoder.h"
 
+#include "cueitem.h"
 #include "globals.h"
 #include "logging.h"
 #include "mediabuffer.h"
@@ -25,11 +26,6 @@ namespace {
 constexpr int kNotSupportMs = 2000;
 constexpr int kCheckDecodeMs = 11000;
 constexpr int kBlockBudget = 31457280; // bytes of blocks the block limit aims at
-
-bool isCueItem()
-{
-    return QFileInfo(g_CurMusicPlay.filePath.get()).suffix().toLower() == QLatin1String("cue");
-}
 
 // Formats the direct path can hand to the card (as 16 or 32 bit); the rest
 // (U8, FLT, DBL, their planar forms, S64) go through the converter.
@@ -240,15 +236,12 @@ void AudioDecoder::closeInput()
 
 int AudioDecoder::init_open_input()
 {
-    KLVMedia::Dictionary options;
-    options.set("probesize", "4096");
-    options.set("max_delay", "5000000");
-    AVFormatContext *fmt = nullptr;
-    if (avformat_open_input(&fmt, path.toUtf8().constData(), nullptr, options.address()) < 0) {
+    m_format = KLVMedia::openInput(QFile::encodeName(path).constData());
+    if (!m_format) {
         qCWarning(lcPlayback).noquote() << QStringLiteral("could not open source");
         return -1;
     }
-    m_format.reset(fmt);
+    AVFormatContext *fmt = m_format.get();
     if (avformat_find_stream_info(fmt, nullptr) < 0) {
         qCWarning(lcPlayback).noquote() << QStringLiteral("avformat_find_stream_info error!!!");
         return -1;

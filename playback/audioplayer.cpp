@@ -1,6 +1,7 @@
 #include "audioplayer.h"
 
 #include "audioplay.h"
+#include "cueitem.h"
 #include "globals.h"
 #include "gpioctrl.h"
 #include "logging.h"
@@ -20,11 +21,6 @@ namespace {
 
 constexpr int kBufEmptyMs = 5000;
 constexpr int kCurTimeMs = 12000;
-
-bool isCueItem()
-{
-    return QFileInfo(g_CurMusicPlay.filePath.get()).suffix().toLower() == QLatin1String("cue");
-}
 
 void decrementUsed()
 {

@@ -1,5 +1,6 @@
 #include "sacd.h"
 
+#include "cueitem.h"
 #include "globals.h"
 #include "logging.h"
 #include "sacd_disc.h"
@@ -19,11 +20,6 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "little-endian targets 
 namespace {
 
 constexpr int kDsfBlockBytes = 32768;
-
-bool isCueItem()
-{
-    return QFileInfo(g_CurMusicPlay.filePath.get()).suffix().toLower() == QLatin1String("cue");
-}
 
 // "2.8MHz", "5.6MHz", "11.2MHz": the shortest decimal form cut (not rounded)
 // to one decimal.

@@ -30,9 +30,9 @@ public:
     enum Mode { MessageBox = 0, PopupMessage = 1 };
     // Kinds with their own timing.
     static constexpr int KindNone = -1;
-    static constexpr int KindShort = 3;      // closes 500 ms after shown
-    static constexpr int KindPause = 4;      // the pause picture, stays
-    static constexpr int KindLong = 6000;    // closes 2000 ms after shown
+    static constexpr int KindShort = 3;   // closes 500 ms after shown
+    static constexpr int KindPause = 4;   // the pause picture, stays
+    static constexpr int KindLong = 6000; // closes 2000 ms after shown
     static constexpr int DefaultDisplayMs = 1000;
     static constexpr double FadeStep = 0.2;
     static constexpr int FadeStepMs = 40;
