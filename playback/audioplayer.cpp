@@ -427,37 +427,27 @@ bool AudioPlayer::playOneBlock(Session &s)
     return true;
 }
 
-void AudioPlayer::run()
+void AudioPlayer::selectClockFamily()
 {
-    const RunFence::Scope ended(m_fence);
-    emit caleCurTimeStart();
-    if (g_TempData.skipInProgress) {
-        running = false;
-        return;
-    }
+    const bool family48 = g_CurMusicPlay.is48kFamily;
+    bool switched = false;
     {
-        const bool family48 = g_CurMusicPlay.is48kFamily;
-        bool switched = false;
-        {
-            std::lock_guard<std::mutex> lock(m_gpioLock);
-            int v = 0;
-            if (lineValue(clockGpio, v) && v != (family48 ? 1 : 0)) {
-                setLine(clockGpio, family48 ? 1 : 0);
-                switched = true;
-            }
+        std::lock_guard<std::mutex> lock(m_gpioLock);
+        int v = 0;
+        if (lineValue(clockGpio, v) && v != (family48 ? 1 : 0)) {
+            setLine(clockGpio, family48 ? 1 : 0);
+            switched = true;
         }
-        if (switched)
-            QThread::msleep(200); // let the clock settle before the card starts
     }
-    Session s;
-    s.dsd = Is_DSDFile(g_CurMusicPlay.fileType);
-    s.cue = isCueItem();
-    SwitchGPIOPlayMode(s.dsd);
+    if (switched)
+        QThread::msleep(200); // let the clock settle before the card starts
+}
 
+bool AudioPlayer::openCard(Session &s)
+{
     QString device;
     Audio_type type = AUDIO_PCM;
     bool longLatency = false;
-    isDSD = s.dsd;
     if (s.dsd) {
         s.bits = g_CurMusicPlay.outputBits;
         g_TempData.bitsPerSample = s.bits;
@@ -479,10 +469,8 @@ void AudioPlayer::run()
     s.audio = std::make_unique<AudioPlay>(device.toLocal8Bit().constData());
     if (!s.audio->open()) {
         qCWarning(lcPlayback, "open audio device failed");
-        running = false;
         s.audio.reset();
-        emit playOver();
-        return;
+        return false;
     }
 
     preRollDone = preRollEmpty();
@@ -499,11 +487,12 @@ void AudioPlayer::run()
         qCWarning(lcPlayback, "configure audio device failed");
         running = false;
     }
-    m_MediaBuffer.secondsAhead = 0;
-    if (g_CurMusicPlay.playState == PlayStopped)
-        g_CurMusicPlay.playState = PlayPlaying;
+    return true;
+}
 
-    const QString type_ = g_CurMusicPlay.fileType;
+void AudioPlayer::startCounting(Session &s)
+{
+    const QString type = g_CurMusicPlay.fileType;
     if (s.dsd) {
         s.mode = Mode::Dsd;
         ++m_MediaBuffer.dsdReaders;
@@ -515,7 +504,7 @@ void AudioPlayer::run()
     } else {
         s.queue = m_MediaBuffer.pcmBuffer.load();
         if (s.bits == 32
-            && (type_ == QLatin1String("wav") || type_ == QLatin1String("aiff") || type_ == QLatin1String("aif"))
+            && (type == QLatin1String("wav") || type == QLatin1String("aiff") || type == QLatin1String("aif"))
             && !g_CurMusicPlay.isResample) {
             s.mode = Mode::TimeBase;
             playedCount = m_MediaBuffer.firstPts;
@@ -526,14 +515,10 @@ void AudioPlayer::run()
             playedCount = (g_CurMusicPlay.currentPosition - g_CurMusicPlay.startOffset) * s.frameBytes * s.rate;
         }
     }
-    preRollDone = preRollEmpty();
-    if (preRollDone && !g_TempData.skipInProgress)
-        Slot_OpenGPIOMute();
-    else
-        emit switchGPIOMute(1100);
-    if (m_currentSource() != SourceUsb)
-        g_CurMusicPlay.playState = PlayPaused;
+}
 
+void AudioPlayer::playLoop(Session &s)
+{
     while (running && !g_TempData.skipInProgress) {
         if (g_CurMusicPlay.playState == PlayStopped || g_CurMusicPlay.seeking) {
             running = false;
@@ -560,7 +545,10 @@ void AudioPlayer::run()
         }
         playOneBlock(s);
     }
+}
 
+void AudioPlayer::closeCard(Session &s)
+{
     emit caleCurTimeStop();
     emit stopGIPOMute();
     if (s.dsd) {
@@ -575,6 +563,44 @@ void AudioPlayer::run()
     if (s.ended && !s.dsd)
         CloseGPIOMute();
     draining = false;
+}
+
+// One track on the card: the clock family and the path lines, the card
+// opened for the format, the position counting set up, blocks played until
+// the track ends or playback stops, the card drained and closed.
+void AudioPlayer::run()
+{
+    const RunFence::Scope ended(m_fence);
+    emit caleCurTimeStart();
+    if (g_TempData.skipInProgress) {
+        running = false;
+        return;
+    }
+    selectClockFamily();
+    Session s;
+    s.dsd = Is_DSDFile(g_CurMusicPlay.fileType);
+    s.cue = isCueItem();
+    SwitchGPIOPlayMode(s.dsd);
+    isDSD = s.dsd;
+    if (!openCard(s)) {
+        running = false;
+        emit playOver();
+        return;
+    }
+    m_MediaBuffer.secondsAhead = 0;
+    if (g_CurMusicPlay.playState == PlayStopped)
+        g_CurMusicPlay.playState = PlayPlaying;
+    startCounting(s);
+    preRollDone = preRollEmpty();
+    if (preRollDone && !g_TempData.skipInProgress)
+        Slot_OpenGPIOMute();
+    else
+        emit switchGPIOMute(1100);
+    if (m_currentSource() != SourceUsb)
+        g_CurMusicPlay.playState = PlayPaused;
+
+    playLoop(s);
+    closeCard(s);
     qCDebug(lcPlayback) << "AudioPlayer over: duration" << g_CurMusicPlay.duration.get() << "position"
                         << g_CurMusicPlay.currentPosition.get();
     if (!stoppedByUser && g_CurMusicPlay.playState == PlayPlaying && !g_CurMusicPlay.seeking) {

@@ -76,6 +76,13 @@ private:
     struct Session;
     enum class Mode { TimeBase, Bytes, Dsd };
 
+    // The steps of run().
+    void selectClockFamily();
+    bool openCard(Session &s); // false: the card does not open
+    void startCounting(Session &s);
+    void playLoop(Session &s);
+    void closeCard(Session &s);
+
     bool lineValue(GpioCtrl *line, int &value);
     void setLine(GpioCtrl *line, int value);
     bool preRollEmpty() const;

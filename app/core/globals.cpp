@@ -169,6 +169,16 @@ void TuneAllocator()
     mallopt(M_TRIM_THRESHOLD, 32 * 1024 * 1024);
 }
 
+bool Get_buf_isempty()
+{
+    if (Is_DSDFile(g_CurMusicPlay.fileType)) {
+        CCycleBuffer *ring = m_MediaBuffer.dsdBuffer.load();
+        return ring ? ring->isEmpty() : true;
+    }
+    BytequeueBuffer *queue = m_MediaBuffer.pcmBuffer.load();
+    return queue ? queue->isEmpty() : true;
+}
+
 int nextHeartbeat(int counter)
 {
     return counter <= 10000 ? counter + 1 : 1;

@@ -1,6 +1,5 @@
 #include "mediabuffer.h"
 
-#include "globals.h"
 #include "logging.h"
 
 #include <QDebug>
@@ -186,14 +185,4 @@ bool Is_DSDFile(const QString &suffix)
     const QString s = suffix.toLower();
     return s == QLatin1String("iso") || s == QLatin1String("dsf") || s == QLatin1String("dff")
            || s == QLatin1String("dat");
-}
-
-bool Get_buf_isempty()
-{
-    if (Is_DSDFile(g_CurMusicPlay.fileType)) {
-        CCycleBuffer *ring = m_MediaBuffer.dsdBuffer.load();
-        return ring ? ring->isEmpty() : true;
-    }
-    BytequeueBuffer *queue = m_MediaBuffer.pcmBuffer.load();
-    return queue ? queue->isEmpty() : true;
 }
