@@ -11,7 +11,10 @@
 #include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QtTest>
+
+#include <algorithm>
 
 #include <sqlite3.h>
 
@@ -317,6 +320,63 @@ private slots:
         for (const MediaObjectInfo &m : mediaObjectInfoList)
             titles << m.fileName;
         QCOMPARE(titles, QStringList({"p3-a", "p3-b", "p1-a", "p1-b", "p2-a", "p2-b"}));
+    }
+
+    // A statement that cannot be prepared is logged with SQLite's reason
+    // and the statement, and answers nothing.
+    void failedStatementIsLogged()
+    {
+        DiskInfo d = makeDisk(1, QStringLiteral("sda1"), 1000000, 1);
+        d.diskID = 4;
+        d.musicTableID = 7; // no such table
+        QCOMPARE(m_db->Count_SongsFromDiskID(d), 0);
+        const QString log = m_sb->readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt"));
+        QVERIFY2(log.contains(QStringLiteral("W vdx.library: SQL prepare failed: no such table: pre_diskmusic7 "
+                                             "[SELECT count(rowid) FROM \"pre_diskmusic7\" where diskID=?;]")),
+                 qPrintable(log));
+    }
+
+    // A slot that runs while a volume's songs load (events are pumped per
+    // row) and changes the play list: the load still puts exactly the
+    // volume's songs in its block.
+    void songsLoadWhileEventsArePumped_data()
+    {
+        QTest::addColumn<QString>("slot");
+        QTest::addColumn<QStringList>("titles");
+        QTest::newRow("another volume asked for") << "load p2" << QStringList({"1a", "1b", "1c", "2a", "2b", "2c"});
+        QTest::newRow("list emptied") << "clear" << QStringList({"1a", "1b", "1c"});
+        QTest::newRow("volume pulled") << "pull p1" << QStringList();
+    }
+    void songsLoadWhileEventsArePumped()
+    {
+        QFETCH(QString, slot);
+        QFETCH(QStringList, titles);
+        DiskInfo p1 = addVolume(1, QStringLiteral("sda1"), 3000000, 1);
+        DiskInfo p2 = addVolume(2, QStringLiteral("sdb1"), 2000000, 1);
+        for (const DiskInfo &d : {p1, p2}) {
+            const int root = addFolder(d, 0, QStringLiteral("USBBASEROOTPATH"));
+            for (const char *n : {"a", "b", "c"})
+                addSong(d, root, QStringLiteral("%1%2.mp3").arg(d.port).arg(QLatin1String(n)));
+        }
+        bool ran = false;
+        QTimer::singleShot(0, this, [&] {
+            ran = true;
+            if (slot == QLatin1String("load p2")) {
+                QVERIFY(m_db->getDiskMusicList(p2, true));
+            } else if (slot == QLatin1String("clear")) {
+                mediaObjectInfoList.clear();
+            } else {
+                UsingUSBDiskList.erase(std::remove_if(UsingUSBDiskList.begin(), UsingUSBDiskList.end(),
+                                                      [&](const DiskInfo &d) { return d.diskID == p1.diskID; }),
+                                       UsingUSBDiskList.end());
+            }
+        });
+        QVERIFY(m_db->getDiskMusicList(p1, true));
+        QVERIFY(ran);
+        QStringList got;
+        for (const MediaObjectInfo &m : mediaObjectInfoList)
+            got << m.fileName;
+        QCOMPARE(got, titles);
     }
 
     void songAndCategoryLists_data()
