@@ -50,6 +50,34 @@ bool DataBase::createConnection()
     return false;
 }
 
+bool DataBase::openReadOnly(QString *why)
+{
+    closeConnection();
+    sqlite3 *db = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(MusicDataBaseName).constData(), &db,
+                                   SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        if (why)
+            *why = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+        sqlite3_close_v2(db);
+        return false;
+    }
+    m_db = db;
+    // A library has these tables; anything else (another SQLite file, or no
+    // database at all) is refused with SQLite's reason.
+    for (const char *sql : {"SELECT count(*) FROM pre_config;", "SELECT count(*) FROM pre_diskList;"}) {
+        Statement st(db, sql);
+        if (!st.next()) {
+            if (why)
+                *why = QString::fromUtf8(st.error());
+            closeConnection();
+            return false;
+        }
+    }
+    m_connected = true;
+    return true;
+}
+
 // The sorted song lists (by title, date, size) read each volume in key order
 // through these indexes and merge them, so the first row comes without
 // sorting the whole library. They lead with the sort column, not diskID, so

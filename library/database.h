@@ -32,6 +32,9 @@ public:
 
     // Connection and file.
     bool createConnection();
+    // The library file opened read-only: nothing is created, indexed or
+    // repaired. False (with SQLite's reason) when it is no library file.
+    bool openReadOnly(QString *why = nullptr);
     bool closeConnection();
     void CreateDataBase(bool restartApp);
     void RebuildDataBase();

@@ -167,6 +167,12 @@ int runScan(const QStringList &argsIn)
 
 } // namespace
 
-KLVTOOL_COMMAND("scan",
-                "scan DIR [--db FILE] [--interval MS] [--port 1|2|3] [--quiet]  (the scanner on a folder as a volume)",
+KLVTOOL_COMMAND("scan", "scan DIR [--db FILE] [--interval MS] [--port 1|2|3] [--quiet]",
+                "the player's scanner on a folder, as if it were a USB volume",
+                "The folder is scanned as the volume usb-storage_PORT/sda1 (PORT 1 by default) into the\n"
+                "library file FILE (default klvscan.db, created when missing; the player's own file can be\n"
+                "given). One line per row entered (title, type, path, size, artist, album, day; --quiet\n"
+                "leaves them out), then a summary. --interval: the pacing, 20 the player's own (18 ms\n"
+                "after every file and folder), 0 none. A folder scanned again into the same file resumes\n"
+                "where the last scan stopped. Exit status 0, or 3 when the scan was unfinished.",
                 runScan);
