@@ -152,6 +152,8 @@ void ListMount::list_mount()
                 continue;
             const DiskInfo disk = *it;
             m_mounted.erase(it);
+            qCInfo(lcLibrary).noquote()
+                << QStringLiteral("volume %1 removed from %2").arg(QString::number(disk.diskID), root);
             publishRemove(root);
             emit sig_path_removed(disk);
             removed = true;
@@ -183,6 +185,8 @@ void ListMount::addVolume(QStorageInfo s, bool &announced)
     // A refused volume does not take a place in the limit.
     if (indexOfVolume(m_accepted, s) < 0) {
         if (m_accepted.size() >= m_limit) {
+            qCInfo(lcLibrary).noquote()
+                << QStringLiteral("volume at %1 not taken: %2 volumes is the limit").arg(disk.diskPath).arg(m_limit);
             emit sig_limited();
             return;
         }
@@ -198,6 +202,9 @@ void ListMount::addVolume(QStorageInfo s, bool &announced)
     } else if (status == -1) {
         int newRow = 0;
         if (!db->insert_DiskList(disk, fsType, disk.diskName, &newRow) || newRow <= 0) {
+            qCInfo(lcLibrary).noquote() << QStringLiteral("volume at %1 not taken: too small, or the library "
+                                                          "refused it")
+                                               .arg(disk.diskPath);
             refuse(); // too small to be a volume, or the library refused it
             return;
         }
@@ -210,6 +217,16 @@ void ListMount::addVolume(QStorageInfo s, bool &announced)
         refuse();
         return;
     }
+    const QString state = status == -1 ? QStringLiteral("new, to be scanned")
+                          : changed    ? QStringLiteral("its contents changed, to be scanned again")
+                          : checked < 2
+                              ? QStringLiteral("known, its scan to be resumed")
+                              : QStringLiteral("known, %1 songs in the library").arg(db->Count_SongsFromDiskID(disk));
+    // One arg() call: a label holding "%1" stays as it is.
+    qCInfo(lcLibrary).noquote() << QStringLiteral("volume %1 mounted at %2: \"%3\", %4, %5 bytes, %6 free; %7")
+                                       .arg(QString::number(disk.diskID), disk.diskPath, disk.diskName,
+                                            QString::fromLatin1(fsType), QString::number(disk.diskSizes),
+                                            QString::number(disk.diskAvailSize), state);
     disk.arrivalNo = m_arrivals++;
     g_TempData.lastDiskKey = disk.diskAvailSize;
     m_mounted.append(disk);

@@ -208,7 +208,9 @@ void Scanner::run()
     emit scanStart();
     switch (m_mode) {
     case VolumeScan:
+        logVolumeScan(true);
         runVolumeScan();
+        logVolumeScan(false);
         break;
     case ListFolder:
         runListFolder();
@@ -223,6 +225,30 @@ void Scanner::run()
     m_running = false;
     qCDebug(lcLibrary) << "====sacnner over======"
                        << " stop scan:" << (m_stop ? "true" : "false");
+}
+
+// A volume's scan in the log: its start (and what an earlier scan already
+// read) and its end, with the songs entered and those of the volume.
+void Scanner::logVolumeScan(bool starting)
+{
+    const DiskInfo disk = m_disk;
+    if (starting) {
+        m_scanClock.start();
+        const int read =
+            int(std::count_if(m_resume.cbegin(), m_resume.cend(), [](const MediaInfo &m) { return m.readOver != 0; }));
+        qCInfo(lcLibrary).noquote() << QStringLiteral("scan of volume %1 (%2) started%3")
+                                           .arg(QString::number(disk.diskID), disk.diskPath,
+                                                read > 0 ? QStringLiteral(", %1 folders read before").arg(read)
+                                                         : QString());
+        return;
+    }
+    const int songs = m_db && validSlot(disk) ? m_db->Count_SongsFromDiskID(disk) : 0;
+    qCInfo(lcLibrary).noquote()
+        << QStringLiteral("scan of volume %1 (%2) %3: %4 songs entered, %5 on the volume; %6 folders read, %7 s")
+               .arg(QString::number(disk.diskID), disk.diskPath,
+                    m_stop ? QStringLiteral("stopped unfinished") : QStringLiteral("ended"),
+                    QString::number(m_filesEntered.load()), QString::number(songs),
+                    QString::number(m_foldersRead.load()), QString::number(m_scanClock.elapsed() / 1000.0, 'f', 1));
 }
 
 void Scanner::pace()

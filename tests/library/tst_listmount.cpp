@@ -285,6 +285,17 @@ void TstListMount::recognisedWhenBack()
     poll(lm);
     QCOMPARE(UsingUSBDiskList.value(0).diskID, first.diskID);
     QCOMPARE(m_db->get_DiskState(first), 2);
+
+    // The log: the volume's arrival (new, then known with its song), its removal.
+    const QString log = m_sb->readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt"));
+    const QString volume = QStringLiteral("I vdx.library: volume %1 ").arg(first.diskID);
+    const QString mounted = volume + QStringLiteral("mounted at %1: ").arg(first.diskPath);
+    QVERIFY2(log.contains(QRegularExpression(QRegularExpression::escape(mounted)
+                                             + "\"[^\"]*\", ext4, \\d+ bytes, \\d+ free; new, to be scanned\r\n")),
+             qPrintable(log));
+    QVERIFY(log.contains(volume + QStringLiteral("removed from %1\r\n").arg(first.diskPath)));
+    QVERIFY(log.contains(
+        QRegularExpression(QRegularExpression::escape(mounted) + ".* free; known, 1 songs in the library\r\n")));
 }
 
 void TstListMount::checkDiskPath_data()
@@ -384,6 +395,9 @@ void TstListMount::usbDeviceMonitor()
     lm.Slot_USB_Info();
     QCOMPARE(mac.size(), 1);
     QCOMPARE(mac.last().at(0).toBool(), true);
+    QVERIFY(m_sb->readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt"))
+                .contains(QStringLiteral("W vdx.library: USB device 0bda:8153 cannot be used: interface class 255 is "
+                                         "neither mass storage nor a hub")));
     ScanFixtures::usb(*m_sb, {"devices", "remove", "0781:5567"}, &ok);
     lm.Slot_USB_Info();
     QCOMPARE(mac.size(), 1); // the unusable device is still there

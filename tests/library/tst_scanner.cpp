@@ -402,6 +402,21 @@ void TstScanner::resumesAfterStop()
     QCOMPARE(sorted(paths), sorted(expected));
     QCOMPARE(folders(d).size(), 7);
     QCOMPARE(scanner.stats().filesEntered, expected.size() - firstRun);
+
+    // The log tells both scans: the stop with what it entered, the resume
+    // with what was read before, the end with the volume's songs.
+    const QString log = m_sb->readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt"));
+    const QString scanOf = QStringLiteral("I vdx.library: scan of volume %1 (%2) ").arg(d.diskID).arg(d.diskPath);
+    QVERIFY2(
+        log.contains(scanOf + QStringLiteral("stopped unfinished: %1 songs entered, %1 on the volume;").arg(firstRun)),
+        qPrintable(log));
+    QVERIFY(
+        log.contains(QRegularExpression(QRegularExpression::escape(scanOf) + "started, [1-6] folders read before")));
+    QVERIFY2(log.contains(scanOf
+                          + QStringLiteral("ended: %1 songs entered, %2 on the volume; 7 folders read")
+                                .arg(expected.size() - firstRun)
+                                .arg(expected.size())),
+             qPrintable(log));
 }
 
 // Every folder unmarked (as after a stop at the last moment): a second walk
