@@ -8,6 +8,7 @@
 #include "database.h"
 #include "disklist.h"
 #include "globals.h"
+#include "librarysandbox.h"
 #include "listmount.h"
 #include "platform.h"
 #include "scanfixtures.h"
@@ -32,8 +33,9 @@ class TstCheckDiskClass : public QObject
     Q_OBJECT
 
 private:
-    TestSandbox *m_sb = nullptr;
-    DataBase *m_db = nullptr;
+    LibrarySandbox *m_lib = nullptr;
+    TestSandbox *m_sb = nullptr; // m_lib's
+    DataBase *m_db = nullptr;    // m_lib's
     CheckDiskClass *m_cdc = nullptr;
     int m_images = 0;
 
@@ -146,15 +148,10 @@ private slots:
 void TstCheckDiskClass::initTestCase()
 {
     QCOMPARE(geteuid(), 0u); // loop devices and mounts
-    m_sb = new TestSandbox();
-    QVERIFY(m_sb->isValid());
-    m_sb->enter();
-    Platform::applyEnvironment();
-    InitPaths();
-    InitData();
-    QVERIFY(m_sb->createLibrary());
-    m_db = new DataBase;
-    QVERIFY(m_db->createConnection());
+    m_lib = new LibrarySandbox();
+    QVERIFY(m_lib->isValid());
+    m_sb = &m_lib->sandbox();
+    m_db = m_lib->db();
     m_cdc = new CheckDiskClass;
     m_cdc->setDataBase(m_db);
 }
@@ -162,8 +159,7 @@ void TstCheckDiskClass::initTestCase()
 void TstCheckDiskClass::cleanupTestCase()
 {
     delete m_cdc;
-    delete m_db;
-    delete m_sb;
+    delete m_lib;
 }
 
 void TstCheckDiskClass::init()

@@ -5,6 +5,7 @@
 #include "database.h"
 #include "disklist.h"
 #include "globals.h"
+#include "librarysandbox.h"
 #include "listmount.h"
 #include "platform.h"
 #include "scanfixtures.h"
@@ -19,8 +20,9 @@ class TstListMount : public QObject
     Q_OBJECT
 
 private:
-    TestSandbox *m_sb = nullptr;
-    DataBase *m_db = nullptr;
+    LibrarySandbox *m_lib = nullptr;
+    TestSandbox *m_sb = nullptr; // m_lib's
+    DataBase *m_db = nullptr;    // m_lib's
     int m_images = 0;
 
     // A stick image of its own size (so it is a volume of its own).
@@ -90,21 +92,15 @@ private slots:
 void TstListMount::initTestCase()
 {
     QCOMPARE(geteuid(), 0u); // loop devices and mounts
-    m_sb = new TestSandbox();
-    QVERIFY(m_sb->isValid());
-    m_sb->enter();
-    Platform::applyEnvironment();
-    InitPaths();
-    InitData();
-    QVERIFY(m_sb->createLibrary());
-    m_db = new DataBase;
-    QVERIFY(m_db->createConnection());
+    m_lib = new LibrarySandbox();
+    QVERIFY(m_lib->isValid());
+    m_sb = &m_lib->sandbox();
+    m_db = m_lib->db();
 }
 
 void TstListMount::cleanupTestCase()
 {
-    delete m_db;
-    delete m_sb; // unmounts and detaches what a failed test left
+    delete m_lib; // unmounts and detaches what a failed test left
 }
 
 void TstListMount::init()

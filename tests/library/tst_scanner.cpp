@@ -5,6 +5,7 @@
 #include "database.h"
 #include "disklist.h"
 #include "globals.h"
+#include "librarysandbox.h"
 #include "platform.h"
 #include "scanfixtures.h"
 #include "scanner.h"
@@ -54,9 +55,10 @@ class TstScanner : public QObject
     Q_OBJECT
 
 private:
-    TestSandbox *m_sb = nullptr;
-    DataBase *m_db = nullptr;
-    QString m_fix; // generated base files
+    LibrarySandbox *m_lib = nullptr;
+    TestSandbox *m_sb = nullptr; // m_lib's
+    DataBase *m_db = nullptr;    // m_lib's
+    QString m_fix;               // generated base files
     int m_volumes = 0;
 
     QString fix(const QString &name) const { return m_fix + QLatin1Char('/') + name; }
@@ -200,15 +202,10 @@ private slots:
 
 void TstScanner::initTestCase()
 {
-    m_sb = new TestSandbox();
-    QVERIFY(m_sb->isValid());
-    m_sb->enter();
-    Platform::applyEnvironment();
-    InitPaths();
-    InitData();
-    QVERIFY(m_sb->createLibrary());
-    m_db = new DataBase;
-    QVERIFY(m_db->createConnection());
+    m_lib = new LibrarySandbox();
+    QVERIFY(m_lib->isValid());
+    m_sb = &m_lib->sandbox();
+    m_db = m_lib->db();
     m_fix = m_sb->dir() + QStringLiteral("/fixtures");
     QVERIFY(ScanFixtures::tone(fix(QStringLiteral("tagged.mp3")),
                                {{"artist", QStringLiteral("Hello 世界")}, {"album", QStringLiteral("专辑 One")}}));
@@ -218,8 +215,7 @@ void TstScanner::initTestCase()
 
 void TstScanner::cleanupTestCase()
 {
-    delete m_db;
-    delete m_sb;
+    delete m_lib;
 }
 
 void TstScanner::init()
