@@ -3,6 +3,8 @@
 #include "globals.h"
 #include "mainwindow.h"
 #include "platform.h"
+#include "sandboxshots.h"
+#include "uiassets.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,6 +27,8 @@ int main(int argc, char *argv[])
     // System files and the library file before anything opens them.
     ExeShellForDB shell;
     shell.InitSysNeedFiles();
+    // The fonts the bootstrap has just installed, for all three scripts.
+    UiAssets::registerFonts();
 
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     QDir::setCurrent(QCoreApplication::applicationDirPath());
@@ -43,6 +47,7 @@ int main(int argc, char *argv[])
     {
         MainWindow w;
         w.show();
+        SandboxShots::create(&w);
         rc = app.exec();
     }
     return rc;

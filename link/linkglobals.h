@@ -132,7 +132,11 @@ constexpr int Source = 0;
 constexpr int MixSource = 1;
 constexpr int Power = 2;
 constexpr int AppState = 5;
+constexpr int BlePlayer = 4;   // phone player: 1 playing, 2 paused
+constexpr int PlayRequest = 6; // the car asks this player: 1 play, 2 pause
 constexpr int Dimmer = 8;
+constexpr int MainGain = 9; // the DSP's main gain as the MCU holds it
+constexpr int SoundOn = 10; // 1 sound on, 0 muted
 constexpr int BleFollows = 24;
 } // namespace Lamp
 extern Shared<qint32> m_nLamp[Lamp::Count];
@@ -162,11 +166,17 @@ bool isSubwooferType(int type);
 
 // System record bytes the screens and the controller read by name.
 namespace SysByte {
-constexpr int Source = 0;    // current source code (InputSource)
-constexpr int MixSource = 1; // mix source code, 255 none
-constexpr int MainGain = 8;  // main gain 0..35 (low byte of the 16-bit field 8..9)
-constexpr int SoundOn = 10;  // 1 while the main volume is not muted
+constexpr int Source = 0;       // current source code (InputSource)
+constexpr int MixSource = 1;    // mix source code, 255 none
+constexpr int MainGain = 8;     // main gain 0..35 (low byte of the 16-bit field 8..9)
+constexpr int SoundOn = 10;     // 1 while the main volume is not muted
+constexpr int DimmerAuto = 34;  // 1 the dimmer follows the car's lights
+constexpr int DimmerLevel = 35; // 0..2
 constexpr int SampleRate = 39;
-constexpr int Power = 40;
+constexpr int Power = 40;     // 1 while the system is awake
+constexpr int PlayerKey = 56; // request to the phone player (block 120)
+constexpr int AdLine1 = 66;   // steering-wheel AD readings
+constexpr int AdLine2 = 67;
+constexpr int AppRequest = 69;   // phone-app request: kind << 4 | USB slot; 70..71 its index
 constexpr int BleConnected = 79; // bit 0 of status byte 31: a phone is connected
 } // namespace SysByte

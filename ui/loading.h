@@ -64,4 +64,5 @@ private:
     int m_max = 0;
     int m_code = -1;
     int m_value = 0;
+    bool m_active = false; // a range is armed and not yet finished or failed
 };

@@ -70,7 +70,7 @@ private:
     QTimer *m_startTimer;
     QTimer *m_stepTimer;
     int m_fontSize = 20;
-    QColor m_color{0xE8, 0xE8, 0xE8};
+    QColor m_color; // invalid: the style sheet's text colour
     bool m_centre = false;
     bool m_rollOnce = false;
     bool m_rolling = true;

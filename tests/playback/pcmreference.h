@@ -215,9 +215,15 @@ inline QMap<QString, QString> lastCardStream(const TestSandbox &sb)
     QMap<QString, QString> m;
     const QStringList lines =
         sb.readFile(QStringLiteral("var/log/card.log")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    if (lines.isEmpty())
+    // The stream lines ("vdxcard ..."), not the first-byte marks.
+    QString last;
+    for (const QString &line : lines) {
+        if (line.startsWith(QLatin1String("vdxcard ")))
+            last = line;
+    }
+    if (last.isEmpty())
         return m;
-    for (const QString &kv : lines.last().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    for (const QString &kv : last.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         const int eq = kv.indexOf(QLatin1Char('='));
         if (eq > 0)
             m.insert(kv.left(eq), kv.mid(eq + 1));

@@ -20,9 +20,13 @@ QMap<QString, QString> lastCardStream(const TestSandbox &sb)
 {
     QMap<QString, QString> m;
     const QStringList lines = sb.readFile(QStringLiteral("var/log/card.log")).split('\n', Qt::SkipEmptyParts);
-    if (lines.isEmpty())
-        return m;
-    for (const QString &kv : lines.last().split(' ', Qt::SkipEmptyParts)) {
+    // The stream lines ("vdxcard ..."), not the first-byte marks.
+    QString last;
+    for (const QString &line : lines) {
+        if (line.startsWith(QLatin1String("vdxcard ")))
+            last = line;
+    }
+    for (const QString &kv : last.split(' ', Qt::SkipEmptyParts)) {
         const int eq = kv.indexOf('=');
         if (eq > 0)
             m.insert(kv.left(eq), kv.mid(eq + 1));

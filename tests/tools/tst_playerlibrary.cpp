@@ -52,9 +52,9 @@ private slots:
         QVERIFY(sb.isValid());
         QVERIFY(!QFile::exists(dbFile(sb)));
         QVERIFY(sb.start());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dbFile(sb)), 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(restarts(sb), 1, 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(sb.playerPid() > 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dbFile(sb)), 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(restarts(sb), 1, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(sb.playerPid() > 0, 30000);
         const int pid = sb.playerPid();
         QTest::qWait(5000);
         QVERIFY2(restarts(sb) == 1,
@@ -75,10 +75,10 @@ private slots:
         QVERIFY(::kill(pid, SIGKILL) == 0);
         QTRY_VERIFY_WITH_TIMEOUT(
             sqlite(dbFile(sb), QStringLiteral("select value from pre_config where name='dbVersion'")) == "XV1.09",
-            20000);
+            60000);
         QCOMPARE(sqlite(dbFile(sb), QStringLiteral("select value from pre_config where name='playMode'")),
                  QStringLiteral("0"));
-        QTRY_VERIFY_WITH_TIMEOUT(restarts(sb) == 3 && sb.playerPid() > 0, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(restarts(sb) == 3 && sb.playerPid() > 0, 60000);
     }
 };
 

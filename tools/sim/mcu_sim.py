@@ -37,7 +37,9 @@ COMMANDS = """\
 source N | mix N | power on|off|factory | set BYTE VALUE | lamp I VALUE
 ad A1 A2 [ms=T]                 steering-wheel AD readings (idle 200 200)
 app connect|disconnect | app request KIND SLOT INDEX
-bt [title=T] [artist=A] [album=B] [total=S] [pos=S] [play=0|1] | bt clear
+bt [title=T] [artist=A] [album=B] [total=S] [pos=S] [play=0|1] [connected=0|1] | bt clear
+bt connect|disconnect           a phone connected over Bluetooth (status byte 31 bit 0)
+request play|pause|none         the car asks the player to play or pause (status byte 6)
 cascade attach VERSION [model=N] [bridged=1] [nosub=1] | cascade detach
                                 a cascaded unit answering target 10; its model
                                 (from VERSION when known) sets its block layout
@@ -96,6 +98,7 @@ def default_system():
     s[1] = 255          # no mix source
     s[2:8] = bytes([60] * 6)
     u16(s, 8, 12)
+    s[10] = 1           # sound on (not muted)
     s[11] = 55
     s[13] = 100
     s[14] = 1
@@ -278,7 +281,8 @@ class Mcu:
         self.power_field = 0
         self.app_state = 0
         self.app_request = None  # [kind, slot, index, polls left]
-        self.bt = {"title": "", "artist": "", "album": "", "total": 0, "pos": 0, "play": 0}
+        self.play_request = 0    # the car asks the player: 1 play, 2 pause
+        self.bt = {"title": "", "artist": "", "album": "", "total": 0, "pos": 0, "play": 0, "connected": 0}
         self.bt_since = time.monotonic()
         # Faults.
         self.silence_count = 0
@@ -318,7 +322,10 @@ class Mcu:
         p[1] = self.sys[1]
         p[2] = self.power_field
         p[5] = self.app_state
+        p[6] = self.play_request
         p[8] = self.sys[35]
+        p[9] = self.sys[8]    # main gain
+        p[10] = self.sys[10]  # sound on
         p[18], p[19] = self.ad
         if self.app_request:
             kind, slot, index, _ = self.app_request
@@ -327,6 +334,9 @@ class Mcu:
             self.app_request[3] -= 1
             if self.app_request[3] <= 0:
                 self.app_request = None
+        if self.bt["connected"]:
+            p[4] = 1 if self.bt["play"] else 2
+            p[31] |= 1
         bt = self.sys[0] == 2 and (self.bt["title"] or self.bt["total"])
         p[24] = 1 if bt else 0
         if bt:
@@ -519,13 +529,15 @@ class Mcu:
                 self.app_request = [n(pos[1]), n(pos[2]), n(pos[3]) if len(pos) > 3 else 0, 5]
         elif cmd == "bt":
             if pos and pos[0] == "clear":
-                self.bt = {"title": "", "artist": "", "album": "", "total": 0, "pos": 0, "play": 0}
+                self.bt.update({"title": "", "artist": "", "album": "", "total": 0, "pos": 0, "play": 0})
+            elif pos and pos[0] in ("connect", "disconnect"):
+                self.bt["connected"] = 1 if pos[0] == "connect" else 0
             else:
                 self.bt["pos"] = self.bt_position()
                 for k in ("title", "artist", "album"):
                     if k in kv:
                         self.bt[k] = kv[k]
-                for k in ("total", "pos", "play"):
+                for k in ("total", "pos", "play", "connected"):
                     if k in kv:
                         self.bt[k] = n(kv[k])
             self.bt_since = time.monotonic()
@@ -535,6 +547,8 @@ class Mcu:
                                        n(kv["model"]) if "model" in kv else None, kv.get("nosub") == "1")
             else:
                 self.cascade = None
+        elif cmd == "request":
+            self.play_request = {"play": 1, "pause": 2}.get(pos[0] if pos else "", 0)
         elif cmd == "version":
             self.version = pos[0] if pos else ""
         elif cmd == "reset":  # everything back to the start-up state

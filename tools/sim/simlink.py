@@ -177,7 +177,9 @@ class JsonLog:
         self.f = open(path, "a", encoding="utf-8")
 
     def write(self, record):
-        line = {"time": round(time.monotonic() - self.t0, 4)}
+        now = time.monotonic()
+        # "mono": the machine's monotonic clock, to compare with other logs.
+        line = {"time": round(now - self.t0, 4), "mono": round(now, 6)}
         line.update(record)
         self.f.write(json.dumps(line, ensure_ascii=False) + "\n")
         self.f.flush()

@@ -1,0 +1,382 @@
+// Renders the navigation bar, the now-playing screen, the messages, the
+// loading widget, a list page, the boot logo and the power-off picture as
+// the car shows them (480 x 320, the program's style sheet) into PNG files:
+//
+//   QT_QPA_PLATFORM=offscreen vdx_screens OUTDIR
+
+#include "custommessage.h"
+#include "globals.h"
+#include "linkglobals.h"
+#include "listviewwidget.h"
+#include "loading.h"
+#include "mainusbbtform.h"
+#include "mlabel.h"
+#include "navform.h"
+#include "popupselect.h"
+#include "textopacity.h"
+#include "uiassets.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QThread>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+QString g_out;
+int g_failures = 0;
+
+void waitFor(const std::function<bool()> &done, int ms = 3000)
+{
+    QDeadlineTimer deadline(ms);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
+void shoot(QWidget &w, const QString &name)
+{
+    QCoreApplication::processEvents();
+    const QString path = g_out + QLatin1Char('/') + name + QStringLiteral(".png");
+    if (!w.grab().save(path)) {
+        std::fprintf(stderr, "screens: cannot write %s\n", qPrintable(path));
+        ++g_failures;
+    }
+}
+
+QImage cover()
+{
+    QImage img(300, 300, QImage::Format_RGB32);
+    QPainter p(&img);
+    QLinearGradient g(0, 0, 300, 300);
+    g.setColorAt(0, QColor(0xC0, 0x39, 0x2B));
+    g.setColorAt(1, QColor(0x2C, 0x3E, 0x50));
+    p.fillRect(img.rect(), g);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(QColor(255, 255, 255, 60));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QPointF(150, 150), 110, 110);
+    p.setBrush(QColor(0, 0, 0, 120));
+    p.drawEllipse(QPointF(150, 150), 20, 20);
+    return img;
+}
+
+struct Song {
+    QString type, rate, detail, title, artist, album;
+    bool hiRes;
+    qint64 duration, position;
+};
+
+// The main window as the controller lays it out: the bar on top, the
+// content area from y = 35.
+struct Window {
+    QWidget root;
+    NavForm *nav;
+    MainUSBBTForm *main;
+    CustomMessage *box;
+    CustomMessage *popup;
+    Loading *loading;
+
+    Window()
+    {
+        root.setObjectName(QStringLiteral("centralWidget"));
+        root.resize(480, 320);
+        root.setAttribute(Qt::WA_StyledBackground);
+        nav = new NavForm(&root);
+        nav->setGeometry(0, 0, 480, 34);
+        main = new MainUSBBTForm(&root);
+        main->setGeometry(0, 35, 480, 283);
+        box = new CustomMessage(CustomMessage::MessageBox, &root);
+        box->setGeometry(0, 35, 480, 283);
+        popup = new CustomMessage(CustomMessage::PopupMessage, &root);
+        popup->setGeometry(0, 0, 480, 320);
+        loading = new Loading(&root);
+        loading->setGeometry(0, 0, 480, 320);
+        root.show();
+    }
+
+    void play(const Song &s)
+    {
+        g_CurMusicPlay.fileType = s.type;
+        g_CurMusicPlay.sampleRateText = s.rate;
+        g_CurMusicPlay.detailText = s.detail;
+        g_CurMusicPlay.title = s.title;
+        g_CurMusicPlay.artist = s.artist;
+        g_CurMusicPlay.album = s.album;
+        g_CurMusicPlay.isHiRes = s.hiRes;
+        g_CurMusicPlay.duration = s.duration;
+        g_CurMusicPlay.playState = PlayPlaying;
+        main->mainGui_Changed();
+        main->mediaPlayerInfoChanged();
+        main->mediaPlayerPositionChanged(s.position);
+        main->Update_SongNumber();
+        main->Update_PlayBackMode();
+        nav->updateWindowTitle();
+        nav->updateMixSource();
+        nav->updateUsingDisk();
+        nav->updateBLE_ShowHide();
+        nav->updateMainGain(false);
+        waitFor([this] { return !nav->isFading(); });
+    }
+};
+
+void setupCar()
+{
+    m_nCurSystem.set(SysByte::Source, SourceUsb);
+    m_nCurSystem.set(SysByte::MixSource, 255);
+    m_nCurSystem.set(SysByte::MainGain, 12);
+    m_nCurSystem.set(SysByte::SoundOn, 1);
+    m_nCurSystem.set(SysByte::BleConnected, 0);
+    DiskInfo d;
+    d.port = 1;
+    UsingUSBDiskList = {d};
+    mediaObjectInfoList.clear();
+    for (int i = 0; i < 36; ++i)
+        mediaObjectInfoList.append(MediaObjectInfo{QStringLiteral("flac"), QString::number(i), QString(), 1});
+    g_CurMusicPlay.curIndex = 6;
+    g_CurMusicPlay.playMode = ModeRepeatDir;
+    g_CurMusicPlay.isSubPage = true;
+    g_CurMusicPlay.albumPicture = QImage();
+}
+
+void nowPlaying()
+{
+    const Song flac{"flac", "44.1kHz", "16bit", "Blue in Green", "Miles Davis", "Kind of Blue", false, 337, 83};
+    {
+        setupCar();
+        g_CurMusicPlay.albumPicture = cover();
+        Window w;
+        w.play(flac);
+        shoot(w.root, QStringLiteral("nowplaying-album-picture"));
+    }
+    {
+        setupCar();
+        Window w;
+        w.play(flac);
+        shoot(w.root, QStringLiteral("nowplaying-standby-picture"));
+    }
+    {
+        setupCar();
+        g_CurMusicPlay.isSubPage = false;
+        g_CurMusicPlay.playMode = ModeShuffleAll;
+        Window w;
+        w.play(flac);
+        shoot(w.root, QStringLiteral("nowplaying-no-picture"));
+    }
+    {
+        setupCar();
+        Window w;
+        w.play({"flac", "96.0kHz", "24bit",
+                "A title much too long for the screen that scrolls slowly across it while driving", "Orchestra",
+                "Symphonies and other long names", true, 1520, 745});
+        auto *title = w.main->findChild<MLabel *>(QStringLiteral("titleLabel"));
+        waitFor([title] { return title->scrollOffset() >= 60; }, 6000);
+        shoot(w.root, QStringLiteral("nowplaying-long-title-scrolling"));
+    }
+    {
+        setupCar();
+        g_CurMusicPlay.albumPicture = cover();
+        Window w;
+        w.play({"mp3", "44.1kHz", "", "晴天", "周杰伦", "叶惠美", false, 269, 12});
+        shoot(w.root, QStringLiteral("nowplaying-chinese"));
+    }
+    {
+        setupCar();
+        g_CurMusicPlay.isSubPage = false;
+        g_CurMusicPlay.playMode = ModeRepeatSong;
+        Window w;
+        w.play({"flac", "48.0kHz", "16bit", "봄날의 노래", "김민지", "첫 번째 앨범", false, 241, 200});
+        shoot(w.root, QStringLiteral("nowplaying-korean"));
+    }
+    {
+        setupCar();
+        Window w;
+        w.play({"flac", "192.0kHz", "24bit", "Hi-Res Test Tone", "VDX-730 demo", "Studio masters", true, 3725, 3600});
+        shoot(w.root, QStringLiteral("nowplaying-hires"));
+    }
+    {
+        setupCar();
+        g_CurMusicPlay.playMode = ModeShuffleDir;
+        Window w;
+        w.play({"iso", "2.8224MHz", "", "Track 03", "SACD artist", "SACD album", true, 412, 5});
+        w.main->SetBuffing();
+        shoot(w.root, QStringLiteral("nowplaying-dsd-buffering"));
+    }
+}
+
+void navigation()
+{
+    {
+        setupCar();
+        DiskInfo a, b, c;
+        a.port = 1;
+        b.port = 2;
+        c.port = 3;
+        UsingUSBDiskList = {a, b, c};
+        m_nCurSystem.set(SysByte::BleConnected, 1);
+        m_nCurSystem.set(SysByte::MixSource, 2);
+        m_nCurSystem.set(SysByte::MainGain, 7);
+        Window w;
+        w.play({"wav", "44.1kHz", "16bit", "Ports and Bluetooth", "", "", false, 100, 10});
+        shoot(w.root, QStringLiteral("nav-ports-bluetooth-mix"));
+    }
+    {
+        setupCar();
+        m_nCurSystem.set(SysByte::SoundOn, 0);
+        m_nCurSystem.set(SysByte::Source, SourceBluetooth);
+        m_nCurSystem.set(SysByte::MainGain, 40);
+        Window w;
+        w.main->resetBTGui();
+        w.nav->updateWindowTitle();
+        w.nav->updateMixSource();
+        w.nav->updateUsingDisk();
+        w.nav->updateMainGain(false);
+        w.main->revBlePlayInfoOver(1, QStringLiteral("Phone song"));
+        w.main->revBlePlayInfoOver(0, QStringLiteral("Phone artist"));
+        w.main->revBlePlayInfoOver(3, QStringLiteral("214"));
+        w.main->mediaPlayerPositionChanged(20);
+        waitFor([&w] { return !w.nav->isFading(); });
+        shoot(w.root, QStringLiteral("nav-mute-bluetooth-source"));
+    }
+}
+
+void messages()
+{
+    setupCar();
+    {
+        Window w;
+        w.play({"flac", "44.1kHz", "16bit", "", "", "", false, 0, 0});
+        w.main->resetUSBGui(true);
+        w.box->setText(QStringLiteral("请插入USB"), 1);
+        w.box->setDisplayTime(0);
+        waitFor([&w] { return w.box->opacity() >= 1.0; });
+        shoot(w.root, QStringLiteral("message-box-no-usb"));
+        w.box->setText(QStringLiteral("No Song"), 1);
+        w.box->setDisplayTime(0);
+        waitFor([&w] { return w.box->opacity() >= 1.0; });
+        shoot(w.root, QStringLiteral("message-box-english"));
+        w.box->setText(QStringLiteral("노래 없음"), 1);
+        w.box->setDisplayTime(0);
+        waitFor([&w] { return w.box->opacity() >= 1.0; });
+        shoot(w.root, QStringLiteral("message-box-korean"));
+    }
+    {
+        Window w;
+        w.play({"flac", "44.1kHz", "16bit", "Paused song", "Artist", "Album", false, 300, 120});
+        w.box->setPixmap(UiAssets::pixmap(UiAssets::icon(QStringLiteral("paused"))), CustomMessage::KindPause);
+        waitFor([&w] { return w.box->opacity() >= 1.0; });
+        shoot(w.root, QStringLiteral("message-box-pause-picture"));
+    }
+    {
+        Window w;
+        w.play({"flac", "44.1kHz", "16bit", "Song", "Artist", "Album", false, 300, 120});
+        w.popup->setText(QStringLiteral("接入USB不可超过\n6个硬盘/U盘/分区"), -1);
+        w.popup->setDisplayTime(0);
+        waitFor([&w] { return w.popup->opacity() >= 1.0 && w.popup->boxRect().height() >= 280; });
+        shoot(w.root, QStringLiteral("popup-message-text"));
+        w.popup->setPixmap(UiAssets::pixmap(UiAssets::icon(QStringLiteral("paused"))), CustomMessage::KindPause);
+        waitFor([&w] { return w.popup->opacity() >= 1.0 && w.popup->boxRect().height() >= 280; });
+        shoot(w.root, QStringLiteral("popup-message-pause-picture"));
+    }
+    {
+        Window w;
+        w.play({"flac", "44.1kHz", "16bit", "Song", "Artist", "Album", false, 300, 120});
+        w.loading->setLoading(true);
+        w.loading->setText(QStringLiteral("正在恢复原厂设置"));
+        w.loading->setMaxRange(100, 18);
+        w.loading->setPersent(45);
+        waitFor([&w] { return w.loading->angle() == 240; });
+        shoot(w.root, QStringLiteral("loading"));
+    }
+    {
+        Window w;
+        auto *popup = new PopupSelect(&w.root);
+        popup->setType(11, QStringLiteral("确定切换系统采样率192kHz? \n系统将会重启"));
+        popup->setChoices({QStringLiteral("取消"), QStringLiteral("确定")}, 1);
+        popup->setValChange(true);
+        shoot(w.root, QStringLiteral("popup-select"));
+    }
+}
+
+void listPage()
+{
+    setupCar();
+    Window w;
+    w.main->hide();
+    w.nav->setType(true);
+    w.nav->setWindowTitle(QStringLiteral("类别"));
+    auto *list = new ListViewWidget(&w.root);
+    list->setGeometry(0, 35, 480, 283);
+    for (int port = 1; port <= 3; ++port) {
+        ListInfo row;
+        row.title = QStringLiteral("USB %1").arg(port);
+        row.iconPath = UiAssets::icon(QStringLiteral("icon_list_usb%1").arg(port));
+        row.id = port;
+        list->setListData(row);
+    }
+    ListInfo search;
+    search.title = QStringLiteral("搜索");
+    search.iconPath = UiAssets::icon(QStringLiteral("icon_list_serch_device"));
+    search.id = 4;
+    list->setListData(search);
+    ListInfo song;
+    song.title = QStringLiteral("노래 - a long song title that scrolls");
+    song.iconPath = UiAssets::icon(QStringLiteral("icon_song"));
+    song.rightText = QStringLiteral("38.2M");
+    song.type = 6;
+    list->setListData(song);
+    list->show();
+    list->setSelectRow(1);
+    waitFor([list] { return !list->isHighlightMoving(); });
+    shoot(w.root, QStringLiteral("list-first-page"));
+}
+
+void logoAndPowerOff()
+{
+    TextOpacity logo;
+    logo.resize(480, 320);
+    logo.setImage(QStringLiteral(":loading/Resource/loading/logo"));
+    logo.show();
+    shoot(logo, QStringLiteral("boot-logo"));
+    QWidget off;
+    off.resize(480, 320);
+    off.setObjectName(QStringLiteral("offWindow"));
+    off.setAttribute(Qt::WA_StyledBackground);
+    off.setStyleSheet(
+        QStringLiteral("QWidget#offWindow{background:#000 url(:loading/Resource/loading/powerOff.png) no-repeat;}"));
+    off.show();
+    shoot(off, QStringLiteral("power-off"));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: vdx_screens OUTDIR\n");
+        return 2;
+    }
+    g_out = QString::fromLocal8Bit(argv[1]);
+    if (!QDir().mkpath(g_out)) {
+        std::fprintf(stderr, "screens: cannot make %s\n", argv[1]);
+        return 1;
+    }
+    UiAssets::registerFonts();
+    QFile qss(QStringLiteral(":/qss/Resource/MainStyle.qss"));
+    if (qss.open(QIODevice::ReadOnly))
+        app.setStyleSheet(QString::fromLatin1(qss.readAll()));
+    nowPlaying();
+    navigation();
+    messages();
+    listPage();
+    logoAndPowerOff();
+    return g_failures == 0 ? 0 : 1;
+}
