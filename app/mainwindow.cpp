@@ -1,6 +1,7 @@
 // MainWindow: construction in its ten steps, the window's timers, the
 // heartbeat and the settings file.
 #include "mainwindow.h"
+#include "logging.h"
 
 #include "animationpack.h"
 #include "audiodecoder.h"
@@ -16,11 +17,13 @@
 #include "linkglobals.h"
 #include "loading.h"
 #include "mainusbbtform.h"
+#include "musiclist_forapp.h"
 #include "navform.h"
 #include "popupselect.h"
 #include "scanner.h"
 #include "soundfunctions.h"
 #include "textopacity.h"
+#include "trackmainform.h"
 #include "wireserialthread.h"
 
 #include <QSettings>
@@ -66,6 +69,11 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     // Threads first: they use the lines and the lists until they have stopped.
+    // The browser's workers read the library.
+    delete m_trackForm;
+    m_trackForm = nullptr;
+    delete m_appList;
+    m_appList = nullptr;
     if (m_tmpScanner) {
         m_tmpScanner->stop_Scanner();
         m_tmpScanner->wait();
@@ -103,17 +111,20 @@ void MainWindow::InitMusicDB()
 
     m_database = new DataBase(this);
     if (!m_database->createConnection())
-        QTlog(QStringLiteral("@@@@@@@@@@@@@@@@数据库连接不上@@@@@@@@@@@@@@@@"));
+        qCInfo(lcApp).noquote() << QStringLiteral("@@@@@@@@@@@@@@@@数据库连接不上@@@@@@@@@@@@@@@@");
     m_database->initConfig();
-    QTlog(QStringLiteral("database verson: %1 %2").arg(QString(g_CurMusicPlay.dbVersion), DB_Versions));
+    qCInfo(lcApp).noquote()
+        << QStringLiteral("database verson: %1 %2").arg(QString(g_CurMusicPlay.dbVersion), DB_Versions);
     if (QString(g_CurMusicPlay.dbVersion) != DB_Versions)
         m_database->CreateDataBase(true);
 
+    appListInit();
     m_checkDisk = new CheckDiskClass(this);
     m_checkDisk->setCurrentSourceQuery([] { return currentSource(); });
     m_checkDisk->setUpgradeQuery([] { return bool(m_bUpMCUFlag); });
     m_checkDisk->setPlayerReadyQuery([this] { return m_logo.isNull(); });
     m_checkDisk->setDataBase(m_database);
+    appListToDiskChecker();
 }
 
 void MainWindow::mainWindowInit()
@@ -159,6 +170,8 @@ void MainWindow::mainWindowInit()
     m_loading = new Loading(this);
     m_loading->setGeometry(rect());
     m_loading->hide();
+    // The browser is given the loading widget and the popup message.
+    browserInit(content);
     m_animation = new AnimationPack(this);
     if (m_logo)
         m_logo->raise();
@@ -281,7 +294,7 @@ void MainWindow::Ini_Updata_mediainfo(const QString &description, bool resetTime
 
 void MainWindow::RebuilDataBaseOver()
 {
-    QTlog(QStringLiteral("library database repaired"));
+    qCInfo(lcApp).noquote() << QStringLiteral("library database repaired");
 }
 
 void MainWindow::resetFactorySetting()

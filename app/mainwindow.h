@@ -14,6 +14,7 @@
 //   mainwindow_playlist.cpp  building the play list, the temporary lists, moved and renamed files
 //   mainwindow_keys.cpp      key controller, steering-wheel keys, key actions
 //   mainwindow_screens.cpp   screens, history, status messages, sources, disk removal
+//   mainwindow_browser.cpp   the track browser and the phone app's list service
 
 #include "records.h"
 #include "textopacity.h"
@@ -35,11 +36,13 @@ class GpioCtrl;
 class KeyPressTimer;
 class Loading;
 class MainUSBBTForm;
+class musiclist_forapp;
 class NavForm;
 class PopupSelect;
 class QSettings;
 class QTimer;
 class Scanner;
+class TrackMainForm;
 class WireSerialThread;
 
 class MainWindow : public QMainWindow
@@ -74,6 +77,8 @@ public:
     MainUSBBTForm *nowPlaying() const { return m_mainForm; }
     CustomMessage *messageBox() const { return m_message; }
     CustomMessage *popupMessage() const { return m_popupMessage; }
+    TrackMainForm *trackForm() const { return m_trackForm; }
+    musiclist_forapp *appList() const { return m_appList; }
     bool logoShown() const { return !m_logo.isNull(); }
     // The source the controller acts for: system byte 0.
     static int currentSource();
@@ -210,6 +215,15 @@ private:
     QTimer *makeTimer(int ms, bool singleShot);
     void suspendPauseCheck(int ms);
 
+    // The browser and the phone app's list service (mainwindow_browser.cpp).
+    void appListInit();
+    void appListToDiskChecker();
+    void browserInit(const QRect &content);
+    void browserSlotsInit();
+    void syncBrowserDisks();
+    void openBrowser();
+    void leaveForNowPlaying();
+
     // MCU status handlers (mainwindow_link.cpp).
     bool Process_GetDirList_Order();
     void Process_Dimmer_Data();
@@ -251,7 +265,8 @@ private:
     QSettings *m_settings = nullptr; // ReadWrite_Path + "setting.ini"
     DataBase *m_database = nullptr;
     CheckDiskClass *m_checkDisk = nullptr;
-    Scanner *m_tmpScanner = nullptr; // the temporary lists around the playing song
+    musiclist_forapp *m_appList = nullptr; // the phone app's music lists
+    Scanner *m_tmpScanner = nullptr;       // the temporary lists around the playing song
     WireSerialThread *m_wireThread = nullptr;
     DataCommunication *m_dataComm = nullptr;
     GpioCtrl *m_muteGpio = nullptr;  // GPIO 12, 1 mutes the amplifier
@@ -267,6 +282,7 @@ private:
     NavForm *m_navForm = nullptr;
     QPointer<TextOpacity> m_logo; // deleted when its fade ends
     MainUSBBTForm *m_mainForm = nullptr;
+    TrackMainForm *m_trackForm = nullptr;
     CustomMessage *m_message = nullptr;      // content-area messages
     CustomMessage *m_popupMessage = nullptr; // full-window messages
     PopupSelect *m_popupSelect = nullptr;

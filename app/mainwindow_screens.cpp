@@ -1,5 +1,6 @@
 // MainWindow: screens and their history, the status messages of the main
 // screen, sources, disk removal and the boot logo.
+#include "logging.h"
 #include "mainwindow.h"
 
 #include "animationpack.h"
@@ -16,6 +17,7 @@
 #include "soundfunctions.h"
 #include "soundtables.h"
 #include "textopacity.h"
+#include "trackmainform.h"
 #include "uiassets.h"
 
 #include <QTimer>
@@ -41,7 +43,7 @@ void MainWindow::showMessage(const QString &text, int kind)
     if (m_mainForm)
         m_mainForm->hide();
     if (kind == KindStatus && !statusShowing(text))
-        QTlog(QStringLiteral("status message: %1").arg(text));
+        qCInfo(lcApp).noquote() << QStringLiteral("status message: %1").arg(text);
     m_message->setText(text, kind);
     if (kind == KindStatus)
         m_message->setDisplayTime(0);
@@ -123,7 +125,7 @@ void MainWindow::Mcu_Version_Error(bool mflag)
 {
     m_mcuVersionError = !mflag;
     if (m_mcuVersionError) {
-        QTlog(QStringLiteral("MCU version mismatch: %1").arg(RevMCU_VERSION));
+        qCInfo(lcApp).noquote() << QStringLiteral("MCU version mismatch: %1").arg(RevMCU_VERSION);
         showMessage(tr("版本不匹配"), KindStatus);
     } else if (statusShowing(tr("版本不匹配"))) {
         closeMessage();
@@ -134,7 +136,7 @@ void MainWindow::Mac_NotSupport(bool notSupported)
 {
     m_deviceNotSupported = notSupported;
     if (notSupported) {
-        QTlog(QStringLiteral("a device is attached that cannot be used"));
+        qCInfo(lcApp).noquote() << QStringLiteral("a device is attached that cannot be used");
         PleaseInputUSB();
     } else if (statusShowing(tr("设备不支持"))) {
         closeMessage();
@@ -265,8 +267,12 @@ void MainWindow::Slot_InitLogo_Over(bool mflag)
 
 void MainWindow::Slot_beopenGui(int mGui)
 {
+    if (mGui == ScreenBrowser) {
+        openBrowser();
+        return;
+    }
     m_screenChanging = false;
-    QTlog(QStringLiteral("screen %1 asked for: that screen is not part of this build").arg(mGui));
+    qCInfo(lcApp).noquote() << QStringLiteral("screen %1 asked for: that screen is not part of this build").arg(mGui);
     if (m_mainForm)
         m_mainForm->AnimationGroup(MainGuiCenter);
 }
@@ -277,14 +283,22 @@ void MainWindow::Open_SetupGui()
         showPopup(tr("APP已连接\n不可进入设置界面"), KindNone);
         return;
     }
-    QTlog(QStringLiteral("the setup screen is not part of this build"));
+    qCInfo(lcApp).noquote() << QStringLiteral("the setup screen is not part of this build");
 }
 
 void MainWindow::Open_DiskManageGui()
 {
-    if (UsingUSBDiskList.isEmpty())
+    if (UsingUSBDiskList.isEmpty() || !m_trackForm || m_trackForm->isVisible() || m_animation->isRunning()
+        || m_screenChanging || g_CurMusicPlay.currentScreen != ScreenMain)
         return;
-    QTlog(QStringLiteral("the track browser is not part of this build"));
+    m_screenChanging = true;
+    if (m_popupMessage && m_popupMessage->isVisible())
+        m_popupMessage->closeMessageDlg();
+    // The now-playing screen slides out and asks for the browser.
+    if (messageShowing())
+        QTimer::singleShot(100, this, [this] { m_mainForm->setOpacityType(ScreenBrowser); });
+    else
+        m_mainForm->setOpacityType(ScreenBrowser);
 }
 
 void MainWindow::Hide_CurrentGuis(bool withNav, int screen)
@@ -292,6 +306,11 @@ void MainWindow::Hide_CurrentGuis(bool withNav, int screen)
     const int id = screen > 0 ? screen : int(g_CurMusicPlay.currentScreen);
     if (id == ScreenMain && m_mainForm)
         m_mainForm->hide();
+    if (id == ScreenBrowser && m_trackForm) {
+        m_trackForm->hide();
+        if (m_navForm)
+            m_navForm->setType(false);
+    }
     if (withNav && m_navForm)
         m_navForm->hide();
 }
@@ -302,6 +321,16 @@ void MainWindow::Show_CurrentGuis(bool withNav)
         m_navForm->show();
     if (g_CurMusicPlay.currentScreen == ScreenMain)
         Update_MainGui();
+    if (g_CurMusicPlay.currentScreen == ScreenBrowser && m_trackForm) {
+        if (m_mainForm)
+            m_mainForm->hide();
+        m_trackForm->show();
+        m_trackForm->raise();
+        if (m_navForm) {
+            m_navForm->setType(true);
+            m_navForm->setWindowTitle(m_trackForm->currentTitle());
+        }
+    }
 }
 
 void MainWindow::CloseAllWindows(bool withNav)
@@ -314,6 +343,7 @@ void MainWindow::CloseAllWindows(bool withNav)
     m_pauseCheckTimer->stop();
     if (m_popupSelect && m_popupSelect->isVisible())
         m_popupSelect->hide();
+    Hide_CurrentGuis(withNav, ScreenBrowser);
     Hide_CurrentGuis(withNav, ScreenMain);
     returnToRoot();
 }
@@ -365,6 +395,11 @@ void MainWindow::Prev_Gui_Nav(bool longPress)
     case ScreenMain:
         Update_MainGui();
         return;
+    case ScreenBrowser:
+        // Up one level; from the first page back to the main screen.
+        if (m_trackForm && !m_trackForm->Prev_Gui_Action(true, true))
+            return;
+        [[fallthrough]];
     default:
         // Screens above the main one return to it.
         if (m_returning)
@@ -415,7 +450,7 @@ void MainWindow::inputsourceChanged()
         at = qMin(at < 0 ? 0 : at + 1, 4);
         next = MixSourceSelect.at(at);
     }
-    QTlog(QStringLiteral("source %1 -> %2").arg(old).arg(next));
+    qCInfo(lcApp).noquote() << QStringLiteral("source %1 -> %2").arg(old).arg(next);
     if (old == SourceUsb && next != SourceUsb) {
         // Leaving the player: it stops where it is; coming back resumes there.
         StopPlayMusic(true, false);
@@ -511,10 +546,12 @@ void MainWindow::DiskListChanged()
 
 void MainWindow::DialOutDisk(const QString &path)
 {
-    QTlog(QStringLiteral("disk removed: %1").arg(path));
+    qCInfo(lcApp).noquote() << QStringLiteral("disk removed: %1").arg(path);
     if (m_dataComm)
         m_dataComm->Get_Dirfile_PlayingIndex();
     m_pauseCheckTimer->stop();
+    if (m_trackForm)
+        m_trackForm->Check_DialOut_Disk(path);
     if (!UsingUSBDiskList.isEmpty()) {
         if (g_CurMusicPlay.currentScreen == ScreenMain && currentSource() == SourceUsb)
             QTimer::singleShot(2000, this, [this] { Check_Show_MainGui(false); });
@@ -523,8 +560,12 @@ void MainWindow::DialOutDisk(const QString &path)
         m_resumeRetries = 0;
         g_TempData.usbPaused = false;
         StopPlayMusic(true, false);
+        if (g_CurMusicPlay.currentScreen == ScreenBrowser)
+            Hide_CurrentGuis(false, ScreenBrowser);
         if (g_CurMusicPlay.currentScreen != ScreenMain)
             returnToRoot();
+        if (m_trackForm)
+            m_trackForm->ClearTempDiskListData(true);
         if (m_mainForm && currentSource() == SourceUsb)
             m_mainForm->resetUSBGui(true);
         Update_MainGui();
@@ -532,6 +573,8 @@ void MainWindow::DialOutDisk(const QString &path)
     }
     if (m_navForm)
         m_navForm->updateUsingDisk();
+    if (m_trackForm)
+        m_trackForm->Update_DiskNameList();
     CheckDiskManageTimer();
 }
 

@@ -6,9 +6,11 @@
 #include "database.h"
 #include "disklist.h"
 #include "globals.h"
+#include "logging.h"
 #include "mediapath.h"
 #include "sacd_disc.h"
 #include "sacd_media.h"
+#include "scannerdefs.h"
 #include "sqltext.h"
 #include "textencoding.h"
 #include "volumepath.h"
@@ -27,16 +29,7 @@
 
 namespace {
 
-const QString kRootPath = QStringLiteral("USBBASEROOTPATH");
 const QString kSelector = QStringLiteral("__M__");
-
-// Deeper folders are not entered: a hostile tree must not exhaust the stack.
-constexpr int kMaxDepth = 64;
-
-bool validSlot(const DiskInfo &d)
-{
-    return d.musicTableID >= 1 && d.musicTableID <= 3;
-}
 
 // The local midnight of a file's modification day, as ConversionTime gives
 // it, remembered per quarter of an hour of modification time (every zone
@@ -81,7 +74,7 @@ bool Scanner::canGoOn() const
 QString Scanner::folderKey(const QString &path) const
 {
     const QString rel = get_Omitpath(path);
-    return rel.isEmpty() ? kRootPath : rel;
+    return rel.isEmpty() ? rootFolderKey() : rel;
 }
 
 bool Scanner::Check_Dir_PathRule(const QFileInfo *dir)
@@ -305,7 +298,7 @@ int Scanner::scanSongsFileList(const QFileInfoList &files, const QString &folder
         const QString path = f.absoluteFilePath();
         // The selector mark in a name would cut the path when the item plays.
         if (path.contains(kSelector)) {
-            qDebug() << "scanner: name holds" << kSelector << ", skipped:" << path;
+            qCDebug(lcLibrary) << "scanner: name holds" << kSelector << ", skipped:" << path;
             continue;
         }
         if (suffix == QLatin1String("iso")) {
@@ -326,7 +319,7 @@ int Scanner::scanSongsFileList(const QFileInfoList &files, const QString &folder
         if (info.artist.isEmpty() && info.album.isEmpty() && hasVanished(path)) {
             // No tags because the file went (its stick was pulled): a row
             // now would stay untagged for good.
-            qDebug() << "scanner: gone while read, left for the next scan:" << path;
+            qCInfo(lcLibrary) << "scanner: gone while read, left for the next scan:" << path;
             m_folderIncomplete = true;
             continue;
         }
@@ -447,7 +440,7 @@ void Scanner::scanCueSheet(const QFileInfo &sheet, bool fresh)
         if (hasVanished(sheetPath))
             m_folderIncomplete = true;
         else
-            qDebug() << "scanner: the audio file of" << sheetPath << "is missing:" << source.filePath();
+            qCDebug(lcLibrary) << "scanner: the audio file of" << sheetPath << "is missing:" << source.filePath();
         return;
     }
     QString artist;
@@ -493,7 +486,7 @@ QList<Scanner::ImageTrack> Scanner::imageTracks(const QString &path, const std::
         return out;
     sacd_disc_t disc;
     if (!disc.open(&media)) {
-        qDebug() << "scanner: not an SACD image:" << path;
+        qCDebug(lcLibrary) << "scanner: not an SACD image:" << path;
         return out;
     }
     const QString unknown = tr("未知");

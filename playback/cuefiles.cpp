@@ -1,5 +1,6 @@
 #include "cuefiles.h"
 
+#include "logging.h"
 #include "textencoding.h"
 
 #include <QDebug>
@@ -229,7 +230,7 @@ void CueFiles::readCueFile()
     const QString sheet = m_cueFile->filePath();
     QFile file(sheet);
     if (file.size() > kMaxSheetBytes || !file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qDebug() << "CueFiles: cannot read" << sheet;
+        qCDebug(lcPlayback) << "CueFiles: cannot read" << sheet;
         return;
     }
     // Each line may be UTF-8 or GBK on its own.

@@ -1,4 +1,5 @@
 #include "cueresolve.h"
+#include "logging.h"
 
 #include "cuefiles.h"
 #include "ffmpegptr.h"
@@ -39,12 +40,7 @@ AudioFileInfo probeAudioFile(const QString &path)
         return info;
     const QString suffix = QFileInfo(path).suffix().toLower();
     const QByteArray file = QFile::encodeName(path);
-    KLVMedia::Dictionary options;
-    options.set("probesize", "4096");
-    options.set("max_delay", "5000000");
-    AVFormatContext *raw = nullptr;
-    if (avformat_open_input(&raw, file.constData(), nullptr, options.address()) == 0) {
-        KLVMedia::FormatPtr fmt(raw);
+    if (const KLVMedia::FormatPtr fmt = KLVMedia::openInput(file.constData())) {
         if (avformat_find_stream_info(fmt.get(), nullptr) >= 0) {
             av_find_best_stream(fmt.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
             const AVDictionaryEntry *e = nullptr;
@@ -73,7 +69,7 @@ QString resolveCueItem(const QString &sheetPath, const QString &title, const Aud
         return QString();
     CueFiles cue(sheetPath);
     for (const QString &note : cue.notes())
-        QTlog(QStringLiteral("CUE sheet %1: %2").arg(sheetPath, note));
+        qCInfo(lcPlayback).noquote() << QStringLiteral("CUE sheet %1: %2").arg(sheetPath, note);
     // A sheet that does not parse is skipped like one without a file.
     if (!cue.Is_Correct_CUE())
         return QString();
@@ -85,7 +81,7 @@ QString resolveCueItem(const QString &sheetPath, const QString &title, const Aud
         root = QFileInfo(sheetPath).absolutePath();
     const QString refusal = cueAudioRefusal(sheetPath, audioPath, canonicalRoot(root));
     if (!refusal.isEmpty()) {
-        QTlog(QStringLiteral("CUE sheet not played, %1: %2").arg(refusal, sheetPath));
+        qCInfo(lcPlayback).noquote() << QStringLiteral("CUE sheet not played, %1: %2").arg(refusal, sheetPath);
         return QString();
     }
     if (!QFileInfo::exists(audioPath))

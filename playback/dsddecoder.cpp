@@ -2,6 +2,7 @@
 
 #include "cueresolve.h"
 #include "globals.h"
+#include "logging.h"
 #include "mediabuffer.h"
 #include "sacd.h"
 #include "volumepath.h"
@@ -62,7 +63,7 @@ bool DsdDecoder::open(const QString &spec, int startSeconds, bool reback)
     if (!QFileInfo::exists(parts[0]))
         return false;
     if (!isRegularFile(parts[0])) {
-        QTlog(QStringLiteral("not a regular file, not played: ") + parts[0]);
+        qCInfo(lcPlayback).noquote() << QStringLiteral("not a regular file, not played: ") + parts[0];
         return false;
     }
     path = parts[0];
@@ -114,7 +115,7 @@ void DsdDecoder::SetNotSupportTimer()
 
 void DsdDecoder::skipUnusableFile()
 {
-    if (g_CurMusicPlay.playState != 2) {
+    if (g_CurMusicPlay.playState != PlayPlaying) {
         g_TempData.dsdNotSupported = false;
         if (!g_CurMusicPlay.seeking)
             emit playOver();
@@ -129,8 +130,8 @@ void DsdDecoder::FileNorSupport()
     g_CurMusicPlay.album = QString();
     g_CurMusicPlay.albumPicture = QImage();
     running = false;
-    if (g_CurMusicPlay.playState == 2)
-        g_CurMusicPlay.playState = 1;
+    if (g_CurMusicPlay.playState == PlayPlaying)
+        g_CurMusicPlay.playState = PlayStopped;
     g_TempData.dsdNotSupported = true;
     emit sig_rebackDir(false);
 }
@@ -179,7 +180,7 @@ void DsdDecoder::run()
     sacd.reset();
     tailMode = false;
     g_CurMusicPlay.decodeOver = true;
-    QTlog(QStringLiteral("delete DSD decoder~~~~~~~~~~~~~~~~~~~~~~~~"));
+    qCInfo(lcPlayback).noquote() << QStringLiteral("delete DSD decoder~~~~~~~~~~~~~~~~~~~~~~~~");
     if (g_TempData.dsdNotSupported)
         emit setNotSupportFormat();
 }

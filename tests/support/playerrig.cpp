@@ -123,20 +123,25 @@ QString PlayerRig::makeStick(const QString &name, const QList<SongSpec> &songs,
     return image;
 }
 
-bool PlayerRig::insert(const QString &image, int port)
+bool PlayerRig::insert(const QString &image, int port, const QString &partition)
 {
     QString out;
-    const bool ok =
-        run(vdx(), {"usb", "insert", image, "--port", QString::number(port), "--sandbox", m_sb.dir()}, &out);
+    QStringList args{"usb", "insert", image, "--port", QString::number(port), "--sandbox", m_sb.dir()};
+    if (!partition.isEmpty())
+        args << "--partition" << partition;
+    const bool ok = run(vdx(), args, &out);
     if (!ok)
         qWarning("vdx usb insert failed: %s", qPrintable(out));
     return ok;
 }
 
-bool PlayerRig::remove(int port)
+bool PlayerRig::remove(int port, const QString &partition)
 {
     QString out;
-    const bool ok = run(vdx(), {"usb", "remove", "--port", QString::number(port), "--sandbox", m_sb.dir()}, &out);
+    QStringList args{"usb", "remove", "--port", QString::number(port), "--sandbox", m_sb.dir()};
+    if (!partition.isEmpty())
+        args << "--partition" << partition;
+    const bool ok = run(vdx(), args, &out);
     if (!ok)
         qWarning("vdx usb remove failed: %s", qPrintable(out));
     return ok;

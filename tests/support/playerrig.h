@@ -61,8 +61,9 @@ public:
     // Builds a stick image from the songs (and extra raw files: path -> bytes).
     QString makeStick(const QString &name, const QList<SongSpec> &songs,
                       const QList<QPair<QString, QByteArray>> &rawFiles = {});
-    bool insert(const QString &image, int port = 1);
-    bool remove(int port = 1);
+    // partition: the folder under the port's mount folder ("" the default, sda1).
+    bool insert(const QString &image, int port = 1, const QString &partition = QString());
+    bool remove(int port = 1, const QString &partition = QString());
 
     // The library is made first, so that the first start does not restart.
     bool start();

@@ -1,10 +1,14 @@
 // Renders the navigation bar, the now-playing screen, the messages, the
-// loading widget, a list page, the boot logo and the power-off picture as
+// loading widget, a list page, every kind of track browser page (on a
+// library made in a temporary folder), the boot logo and the power-off picture as
 // the car shows them (480 x 320, the program's style sheet) into PNG files:
 //
 //   QT_QPA_PLATFORM=offscreen vdx_screens OUTDIR
 
 #include "custommessage.h"
+#include "database.h"
+#include "disklist.h"
+#include "exeshellfordb.h"
 #include "globals.h"
 #include "linkglobals.h"
 #include "listviewwidget.h"
@@ -12,8 +16,11 @@
 #include "mainusbbtform.h"
 #include "mlabel.h"
 #include "navform.h"
+#include "platform.h"
 #include "popupselect.h"
+#include "sqltext.h"
 #include "textopacity.h"
+#include "trackmainform.h"
 #include "uiassets.h"
 
 #include <QApplication>
@@ -22,7 +29,10 @@
 #include <QFile>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QThread>
+
+#include <sqlite3.h>
 
 #include <cstdio>
 #include <functional>
@@ -338,6 +348,159 @@ void listPage()
     shoot(w.root, QStringLiteral("list-first-page"));
 }
 
+// A library and two sticks (one with two partitions) in a temporary sandbox.
+struct BrowserSong {
+    const char *path;
+    const char *artist;
+    const char *album;
+    qint64 size;
+    qint64 day;
+};
+
+DiskInfo browserVolume(int id, int port, const QString &partition, const QString &label,
+                       const QList<BrowserSong> &songs)
+{
+    DiskInfo d;
+    d.diskID = id;
+    d.port = port;
+    d.musicTableID = port;
+    d.arrivalNo = id;
+    d.diskName = label;
+    d.storageId = partition;
+    d.diskSizes = 1000000LL * id;
+    d.hasSongs = true;
+    d.diskPath = USBPath_Prefix + QStringLiteral("usb-storage_%1/%2").arg(port).arg(partition);
+    sqlite3 *db = nullptr;
+    sqlite3_open(QFile::encodeName(MusicDataBaseName), &db);
+    sqlite3_exec(db, "BEGIN;", nullptr, nullptr, nullptr);
+    for (const BrowserSong &s : songs) {
+        const QString rel = QString::fromUtf8(s.path);
+        const QString full = d.diskPath + QLatin1Char('/') + rel;
+        QDir().mkpath(QFileInfo(full).absolutePath());
+        QFile f(full);
+        f.open(QIODevice::WriteOnly);
+        const QString title = QFileInfo(rel).completeBaseName();
+        const QString artist = QString::fromUtf8(s.artist);
+        const QString album = QString::fromUtf8(s.album);
+        char *sql = sqlite3_mprintf(
+            "insert into %s values(1,'%q','%q','%q','%q',%lld,'%q','%q','%q','%q',%lld,%d)",
+            get_MusicTableName(&d).toLatin1().constData(), sqliteEscape(title).toUtf8().constData(),
+            DataBase::GetFirstLetterResu(title).toUtf8().constData(),
+            QFileInfo(rel).suffix().toLower().toUtf8().constData(), sqliteEscape(rel).toUtf8().constData(), s.size,
+            sqliteEscape(artist).toUtf8().constData(), DataBase::GetFirstLetterResu(artist).toUtf8().constData(),
+            sqliteEscape(album).toUtf8().constData(), DataBase::GetFirstLetterResu(album).toUtf8().constData(), s.day,
+            id);
+        sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+        sqlite3_free(sql);
+    }
+    sqlite3_exec(db, "COMMIT;", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return d;
+}
+
+void browserPages()
+{
+    QTemporaryDir tmp;
+    QDir().mkpath(tmp.path() + QStringLiteral("/run/media/mmcblk1p3"));
+    Platform::setSandbox(tmp.path());
+    InitPaths();
+    InitData();
+    ExeShellForDB().CreatNewMusicDB(false);
+    const qint64 day = 86400;
+    const DiskInfo a = browserVolume(
+        1, 1, QStringLiteral("sda1"), QStringLiteral("MUSIC"),
+        {{"Albums/Kind of Blue/So What.flac", "Miles Davis", "Kind of Blue", 42000000, 1500000000},
+         {"Albums/Kind of Blue/Blue in Green.flac", "Miles Davis", "Kind of Blue", 31000000, 1500000000 + day},
+         {"中文/周杰伦/晴天.mp3", "周杰伦", "叶惠美", 9000000, 1700000000},
+         {"中文/周杰伦/稻香.mp3", "周杰伦", "魔杰座", 8500000, 1650000000},
+         {"中文/周杰伦/一首名字非常非常长的中文歌曲需要在车里慢慢滚动显示出来.flac", "周杰伦", "叶惠美", 52000000,
+          1600000000},
+         {"한국어/봄날의 노래.flac", "김민지", "첫 번째 앨범", 27000000, 1610000000},
+         {"한국어/밤편지.flac", "아이유", "팔레트", 26000000, 1620000000},
+         {"Empty folder/", "", "", 0, 0},
+         {"Hi-Res/Symphony No. 9 in D minor, Op. 125 - IV. Finale (24-192).flac", "Orchestra", "Symphonies", 380000000,
+          1550000000},
+         {"Root song.wav", "Latin Band", "Live", 61000000, 1400000000}});
+    const DiskInfo b1 = browserVolume(2, 2, QStringLiteral("sdb1"), QStringLiteral("CAR"),
+                                      {{"Road/Drive.mp3", "Road Band", "Trip", 7000000, 1580000000}});
+    const DiskInfo b2 =
+        browserVolume(3, 2, QStringLiteral("sdb2"), QString(), {{"p2.flac", "Part", "Two", 9000000, 1590000000}});
+    UsingUSBDiskList = {a, b1, b2};
+    std::sort(UsingUSBDiskList.begin(), UsingUSBDiskList.end(), compareDiskListData);
+    setupCar();
+    UsingUSBDiskList = {a, b1, b2};
+    std::sort(UsingUSBDiskList.begin(), UsingUSBDiskList.end(), compareDiskListData);
+    DataBase db;
+    db.createConnection();
+    Window w;
+    w.main->hide();
+    auto *form = new TrackMainForm(&db, w.loading, w.popup, &w.root);
+    form->setGeometry(0, 35, 480, TrackMainForm::Height);
+    form->setAnimated(false);
+    QObject::connect(&db, &DataBase::readDBInfo, form, &TrackMainForm::Slot_readDiskInfo);
+    QObject::connect(&db, &DataBase::sig_NoneData, form, &TrackMainForm::Slot_NoneDBData);
+    QObject::connect(form, &TrackMainForm::setWindowTitle, w.nav, &NavForm::setWindowTitle);
+    w.nav->setType(true);
+    w.nav->updateUsingDisk();
+    w.nav->updateMainGain(false);
+    form->syncDisks();
+    form->show();
+    w.nav->setWindowTitle(form->currentTitle());
+    w.box->raise();
+    w.popup->raise();
+    auto settle = [form] { waitFor([form] { return !form->isFilling() && form->isReady(); }, 10000); };
+    auto open = [&](const QString &row) {
+        form->selectRowByText(row);
+        form->click_Current_Row();
+        settle();
+        QCoreApplication::processEvents();
+    };
+    auto frame = [&](const QString &name) {
+        waitFor([form] { return !form->currentList()->isHighlightMoving(); });
+        shoot(w.root, name);
+    };
+    form->change_Current_Row(true, 1);
+    frame(QStringLiteral("browser-first-page"));
+    open(QStringLiteral("USB 2"));
+    frame(QStringLiteral("browser-partitions"));
+    form->Prev_Gui_Action(false);
+    open(QStringLiteral("USB 1"));
+    form->change_Current_Row(true, 2);
+    frame(QStringLiteral("browser-folder-page"));
+    open(QStringLiteral("中文"));
+    open(QStringLiteral("周杰伦"));
+    form->selectRowByText(QStringLiteral("一首名字非常非常长的中文歌曲需要在车里慢慢滚动显示出来"));
+    waitFor([] { return false; }, 2500); // the current row's long title scrolls
+    frame(QStringLiteral("browser-folder-chinese-scrolling"));
+    form->ClearTempDiskListData(true);
+    open(QStringLiteral("USB 1"));
+    open(QStringLiteral("Empty folder"));
+    frame(QStringLiteral("browser-empty-folder"));
+    form->ClearTempDiskListData(true);
+    open(QStringLiteral("搜索"));
+    frame(QStringLiteral("browser-search"));
+    open(QStringLiteral("艺术家"));
+    frame(QStringLiteral("browser-search-artists"));
+    open(QStringLiteral("김민지"));
+    frame(QStringLiteral("browser-search-artist-songs-korean"));
+    form->Prev_Gui_Action(false);
+    form->Prev_Gui_Action(false);
+    open(QStringLiteral("文件格式"));
+    frame(QStringLiteral("browser-search-formats"));
+    form->Prev_Gui_Action(false);
+    open(QStringLiteral("日期"));
+    frame(QStringLiteral("browser-search-date"));
+    form->Prev_Gui_Action(false);
+    open(QStringLiteral("文件大小"));
+    frame(QStringLiteral("browser-search-size"));
+    form->ClearTempDiskListData(true);
+    open(QStringLiteral("USB 3"));
+    waitFor([&w] { return w.popup->opacity() >= 1.0; });
+    shoot(w.root, QStringLiteral("browser-port-without-disk"));
+    UsingUSBDiskList.clear();
+    mediaObjectInfoList.clear();
+}
+
 void logoAndPowerOff()
 {
     TextOpacity logo;
@@ -377,6 +540,7 @@ int main(int argc, char *argv[])
     navigation();
     messages();
     listPage();
+    browserPages();
     logoAndPowerOff();
     return g_failures == 0 ? 0 : 1;
 }

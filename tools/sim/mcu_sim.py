@@ -20,6 +20,7 @@ import os
 import random
 import select
 import shlex
+import struct
 import sys
 import time
 
@@ -37,6 +38,14 @@ COMMANDS = """\
 source N | mix N | power on|off|factory | set BYTE VALUE | lamp I VALUE
 ad A1 A2 [ms=T]                 steering-wheel AD readings (idle 200 200)
 app connect|disconnect | app request KIND SLOT INDEX
+app disks | app page DISK START | app select DISK SONG
+                                what the phone app asks: the disk list, a page
+                                of a disk's songs, to play a song (answers
+                                decoded in the transcript: "applist")
+app browse DISK [retry=MS]      page through a disk from song 0, each request
+                                starting at the last answer's next index, until
+                                the answer is "bad request" (retried after MS
+                                while the lists are rebuilt)
 bt [title=T] [artist=A] [album=B] [total=S] [pos=S] [play=0|1] [connected=0|1] | bt clear
 bt connect|disconnect           a phone connected over Bluetooth (status byte 31 bit 0)
 request play|pause|none         the car asks the player to play or pause (status byte 6)
@@ -204,6 +213,102 @@ def frame_record(direction, frame, **extra):
     return rec
 
 
+# File-return codes of the phone app's answers.
+FILE_RETURN = {0x53: "ok", 97: "no disk", 98: "rescanning", 99: "lists changed", 103: "bad request",
+               104: "not ready", 0x59: "playing", 0x66: "play failed"}
+
+
+def split_name(payload, at):
+    """The text from at up to the next separator (0A 0D or 0D 0A) or the end."""
+    end = at
+    while end < len(payload):
+        if end + 1 < len(payload) and payload[end:end + 2] in (b"\n\r", b"\r\n"):
+            break
+        end += 1
+    return payload[at:end].decode("utf-8", "replace"), end
+
+
+def decode_disklist(payload):
+    """The disk list: count, then per disk its index, slot and state bytes, its
+    size (8-byte little-endian double), "USBn" and its name; 0D 0A between."""
+    out = {"disks": []}
+    try:
+        count, at = payload[0], 1
+        for i in range(count):
+            if i > 0:
+                if payload[at:at + 2] != b"\r\n":
+                    raise ValueError("no separator before disk %d" % i)
+                at += 2
+            if at + 15 > len(payload):
+                raise ValueError("disk %d short" % i)
+            d = {"index": payload[at], "slot": payload[at + 1], "state": payload[at + 2],
+                 "size": struct.unpack("<d", payload[at + 3:at + 11])[0],
+                 "display": payload[at + 11:at + 15].decode("latin-1")}
+            d["name"], at = split_name(payload, at + 15)
+            out["disks"].append(d)
+        if at != len(payload):
+            raise ValueError("%d bytes left over" % (len(payload) - at))
+        out["ok"] = True
+    except (ValueError, IndexError, struct.error) as e:
+        out["ok"] = False
+        out["error"] = str(e)
+    return out
+
+
+def decode_page(payload):
+    """A music list page: the next index (16-bit little-endian), the number
+    of folder blocks, then each block (0D 0A between): its song count, the
+    folder name, 0A 0D, its songs (0A 0D between): index (16-bit LE) and name."""
+    out = {"folders": []}
+    try:
+        out["next"] = payload[0] | payload[1] << 8
+        blocks, at = payload[2], 3
+        for b in range(blocks):
+            if b > 0:
+                if payload[at:at + 2] != b"\r\n":
+                    raise ValueError("no separator before folder %d" % b)
+                at += 2
+            count = payload[at]
+            name, at = split_name(payload, at + 1)
+            if payload[at:at + 2] != b"\n\r":
+                raise ValueError("folder %d: no separator after its name" % b)
+            at += 2
+            songs = []
+            for i in range(count):
+                if i > 0:
+                    if payload[at:at + 2] != b"\n\r":
+                        raise ValueError("folder %d: no separator before song %d" % (b, i))
+                    at += 2
+                if at + 2 > len(payload):
+                    raise ValueError("folder %d: song %d missing" % (b, i))
+                index = payload[at] | payload[at + 1] << 8
+                title, at = split_name(payload, at + 2)
+                songs.append([index, title])
+            out["folders"].append({"name": name, "songs": songs})
+        if at != len(payload):
+            raise ValueError("%d bytes left over" % (len(payload) - at))
+        out["ok"] = True
+    except (ValueError, IndexError) as e:
+        out["ok"] = False
+        out["error"] = str(e)
+    return out
+
+
+def decode_applist(frame):
+    """The phone app's answer in a group 10 write from the player."""
+    out = {"kind": {1: "disks", 2: "page", 3: "play status", 16: "usb link"}.get(frame["slot"], "other"),
+           "fret": frame["fret"], "result": FILE_RETURN.get(frame["fret"], "unknown")}
+    payload = frame["payload"]
+    if frame["item"] == 16:
+        out["kind"] = "usb link"
+        out["link"] = list(payload[:3])
+    elif frame["fret"] == 0x53 and frame["slot"] == 1:
+        out.update(decode_disklist(payload))
+    elif frame["fret"] == 0x53 and frame["slot"] == 2:
+        out.update(decode_page(payload))
+    return out
+
+
 def describe_write(frame):
     """Decoded extras for the transcript line of a frame from the player."""
     extra = {}
@@ -212,6 +317,8 @@ def describe_write(frame):
             extra["nowplaying"] = decode_nowplaying(frame["payload"])
         elif frame["item"] == 0:
             extra["name"] = frame["payload"][:15].split(b"\0")[0].decode("gbk", "replace")
+    elif frame["type"] == W_WRITE and frame["group"] == 10:
+        extra["applist"] = decode_applist(frame)
     return extra
 
 
@@ -281,6 +388,7 @@ class Mcu:
         self.power_field = 0
         self.app_state = 0
         self.app_request = None  # [kind, slot, index, polls left]
+        self.browse = None       # {"disk", "retry", "due"}: paging through a disk
         self.play_request = 0    # the car asks the player: 1 play, 2 pause
         self.bt = {"title": "", "artist": "", "album": "", "total": 0, "pos": 0, "play": 0, "connected": 0}
         self.bt_since = time.monotonic()
@@ -327,8 +435,11 @@ class Mcu:
         p[9] = self.sys[8]    # main gain
         p[10] = self.sys[10]  # sound on
         p[18], p[19] = self.ad
+        self.poll_browse()
         if self.app_request:
             kind, slot, index, _ = self.app_request
+            if kind == 2 and self.browse is not None:
+                self.browse["start"] = index
             p[21] = ((kind & 0x0F) << 4) | (slot & 0x0F)
             p[22], p[23] = index & 0xFF, (index >> 8) & 0xFF
             self.app_request[3] -= 1
@@ -345,6 +456,23 @@ class Mcu:
                 raw = self.bt[name].encode("latin-1", "replace")[:60]
                 p += bytes([len(raw)]) + raw
         return bytes(p)
+
+    def browse_answer(self, f):
+        """Asks for the next page of a disk being paged through."""
+        if f["fret"] == 0x53:
+            page = decode_page(f["payload"])
+            if page.get("ok"):
+                self.app_request = [2, self.browse["disk"], page["next"], 5]
+                return
+        if f["fret"] in (98, 99, 104):
+            self.browse["due"] = time.monotonic() + self.browse["retry"] / 1000.0
+            return
+        self.browse = None  # 103: past the last song (or no such disk)
+
+    def poll_browse(self):
+        if self.browse and self.browse.get("due") and time.monotonic() >= self.browse["due"]:
+            self.browse["due"] = 0
+            self.app_request = [2, self.browse["disk"], self.browse["start"], 5]
 
     def refused(self, frame):
         for rule in self.refusals:
@@ -433,8 +561,10 @@ class Mcu:
         if g == 10:
             if item == 16:
                 self.usb_link = bytes(data[:3])
-            if self.app_request and self.app_request[0] == slot:
+            elif self.app_request and self.app_request[0] == slot:
                 self.app_request = None
+                if slot == 2 and self.browse is not None:
+                    self.browse_answer(f)
             return Q, b""
         img = self.image(preset)
         if img is None:
@@ -527,6 +657,17 @@ class Mcu:
                 self.app_state = 0
             elif pos and pos[0] == "request":
                 self.app_request = [n(pos[1]), n(pos[2]), n(pos[3]) if len(pos) > 3 else 0, 5]
+            elif pos and pos[0] == "disks":
+                self.app_request = [1, 0, 0, 5]
+            elif pos and pos[0] == "page":
+                self.app_request = [2, n(pos[1]), n(pos[2]), 5]
+            elif pos and pos[0] == "select":
+                self.app_request = [3, n(pos[1]), n(pos[2]), 5]
+            elif pos and pos[0] == "browse":
+                self.browse = {"disk": n(pos[1]), "retry": n(kv.get("retry", 1000)), "due": 0, "start": 0}
+                self.app_request = [2, n(pos[1]), 0, 5]
+            else:
+                raise ValueError("app: connect, disconnect, request, disks, page, select or browse")
         elif cmd == "bt":
             if pos and pos[0] == "clear":
                 self.bt.update({"title": "", "artist": "", "album": "", "total": 0, "pos": 0, "play": 0})
