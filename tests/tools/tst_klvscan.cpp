@@ -30,10 +30,12 @@ bool tone(const QString &path, const QString &artist)
 }
 
 // Runs klvtool scan (as user nobody with unprivileged, which needs root); its
-// stdout lines, and its stderr in err.
+// stdout lines, and with err its log (stderr).
 QStringList scan(const QString &dir, const QString &db, bool unprivileged, int *exitCode, QString *err = nullptr)
 {
     QStringList args{klvtool(), "scan", dir, "--db", db, "--interval", "0"};
+    if (err)
+        args << QStringLiteral("--verbose"); // the log on stderr
     QString program = args.takeFirst();
     if (unprivileged) {
         args.prepend(program);

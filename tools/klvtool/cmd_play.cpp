@@ -144,7 +144,7 @@ int runPlay(const QStringList &argsIn)
     const int selector = item.indexOf(QStringLiteral("__M__"));
     const QFileInfo info(selector < 0 ? item : item.left(selector));
     const QString path = info.absoluteFilePath();
-    if (!info.isFile()) {
+    if (!info.exists()) {
         klvtool::err(QStringLiteral("klvtool play: no file ") + path);
         return 1;
     }
