@@ -98,6 +98,21 @@ struct DiskInfo {
     bool hasSongs = false;
 };
 
+// The order of the USB ports in the disk lists: port 3, then 1, then 2.
+inline int diskPortRank(int port)
+{
+    switch (port) {
+    case 3:
+        return 0;
+    case 1:
+        return 1;
+    case 2:
+        return 2;
+    default:
+        return 3;
+    }
+}
+
 // One row of any list screen. Rows are identified by their title.
 struct ListInfo {
     QString iconPath; // empty: no icon, text at x = 10; else text at x = 59
