@@ -103,9 +103,6 @@ void MainWindow::slotsInit()
     connect(m_dataComm, &DataCommunication::sig_versionError, this, &MainWindow::Mcu_Version_Error, queued);
     connect(m_dataComm, &DataCommunication::sig_UpgradeReboot, this, &MainWindow::Slot_UpgradeReboot, queued);
     connect(
-        m_dataComm, &DataCommunication::sig_upgradeFailed, this,
-        [] { QTlog(QStringLiteral("firmware upgrade failed")); }, queued);
-    connect(
         m_dataComm, &DataCommunication::sig_Notsupport, this,
         [this] {
             m_popupSelect->hide();
@@ -216,4 +213,5 @@ void MainWindow::slotsInit()
     connect(m_popupSelect, &PopupSelect::sig_WheelChanged, this, [this] { m_database->update_CurWheelDefVal(); });
 
     browserSlotsInit();
+    serviceSlotsInit();
 }
