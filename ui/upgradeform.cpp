@@ -57,7 +57,7 @@ void UpgradeForm::setPersent(int count)
     if (m_failed)
         return;
     // The total is known once the file has been read; early values fetch it.
-    if (m_total <= 0 || m_bar->value() <= 3)
+    if ((m_total <= 0 || m_bar->value() <= 3) && m_nReadDsp_McuFile_Flag.totalFrames.get() > 0)
         setTotal(m_nReadDsp_McuFile_Flag.totalFrames.get());
     if (m_total <= 0)
         return;

@@ -101,6 +101,7 @@ private slots:
         QCOMPARE(ElectricCheckForm::serialNumber(), shown);
 
         ElectricCheckForm form;
+        form.show();
         form.change_Current_Row(true, 2); // the serial number row
         QCOMPARE(form.list()->currentRow(), int(ElectricCheckForm::RowSerial));
         form.click_Current_Row();
