@@ -7,6 +7,7 @@
 #include "electriccheckform.h"
 #include "globals.h"
 #include "linkglobals.h"
+#include "logging.h"
 #include "mainusbbtform.h"
 #include "mainwindow.h"
 #include "navform.h"
@@ -88,7 +89,7 @@ QWidget *MainWindow::servicePage(int screen) const
 
 void MainWindow::Open_UpgradeGui()
 {
-    QTlog(QStringLiteral("firmware upgrade started"));
+    qCInfo(lcApp).noquote() << QStringLiteral("firmware upgrade started");
     StopPlayMusic(true, false);
     CloseAllWindows(true);
     setStyleSheet(QStringLiteral("QMainWindow{background:#000}"));
@@ -102,7 +103,7 @@ void MainWindow::Open_UpgradeGui()
 
 void MainWindow::Slot_UpgradeFailed()
 {
-    QTlog(QStringLiteral("firmware upgrade failed"));
+    qCWarning(lcApp).noquote() << QStringLiteral("firmware upgrade failed");
     if (!m_upgradeForm->isVisible()) {
         m_upgradeForm->show();
         m_upgradeForm->raise();
@@ -113,14 +114,14 @@ void MainWindow::Slot_UpgradeFailed()
     QDir(UpgradePathDir).removeRecursively();
     executeLinuxCmd(QStringLiteral("sync"));
     QTimer::singleShot(FailedRestartMs, this, [] {
-        QTlog(QStringLiteral("restart after the failed upgrade"));
+        qCInfo(lcApp).noquote() << QStringLiteral("restart after the failed upgrade");
         executeLinuxCmd(QStringLiteral("killall -9 KLVPlayer"), 4000);
     });
 }
 
 void MainWindow::Slot_UpgradeReboot()
 {
-    QTlog(QStringLiteral("firmware upgrade completed: restart in %1 ms").arg(RebootDelayMs));
+    qCInfo(lcApp).noquote() << QStringLiteral("firmware upgrade completed: restart in %1 ms").arg(RebootDelayMs);
     m_upgradeForm->hide();
     CloseAllWindows(true);
     setStyleSheet(QStringLiteral("QMainWindow{background:#000 url(:loading/Resource/loading/logo.jpg) no-repeat;}"));
@@ -144,7 +145,7 @@ void MainWindow::openServicePage(int screen)
     // The screen below is hidden once the page shows.
     const int below = g_CurMusicPlay.currentScreen;
     setInterfaceNavigation(screen);
-    QTlog(QStringLiteral("service screen %1 opened").arg(screen));
+    qCInfo(lcApp).noquote() << QStringLiteral("service screen %1 opened").arg(screen);
     QTimer::singleShot(ShowDelayMs, this, [this, page, screen, below] {
         if (g_CurMusicPlay.currentScreen != screen)
             return;
@@ -154,9 +155,9 @@ void MainWindow::openServicePage(int screen)
         if (m_navForm) {
             m_navForm->show();
             m_navForm->setType(true);
-            m_navForm->setWindowTitle(page == m_electricForm ? tr("电检模式")
-                                          : page == m_wheelStudyForm ? tr("方控学习")
-                                                                     : tr("关于"));
+            m_navForm->setWindowTitle(page == m_electricForm     ? tr("电检模式")
+                                      : page == m_wheelStudyForm ? tr("方控学习")
+                                                                 : tr("关于"));
         }
         if (m_popupMessage)
             m_popupMessage->raise();

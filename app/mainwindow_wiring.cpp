@@ -1,6 +1,7 @@
 // MainWindow: the connections between the workers, the screens and the
 // controller. Workers emit from their own threads; Qt queues those signals
 // to the GUI thread, where every slot here runs.
+#include "logging.h"
 #include "mainwindow.h"
 
 #include "animationpack.h"
@@ -174,7 +175,7 @@ void MainWindow::slotsInit()
         // The resume description of the song last chosen; a pulled stick's
         // mount point is no description: the song resumes when it comes back.
         if (!text.isEmpty() && text.split(QStringLiteral("__RS__")).size() != 4) {
-            QTlog(QStringLiteral("resume description kept (handed \"%1\")").arg(text));
+            qCInfo(lcApp).noquote() << QStringLiteral("resume description kept (handed \"%1\")").arg(text);
             return;
         }
         Ini_Updata_mediainfo(text, true);

@@ -2,6 +2,7 @@
 
 #include "fileres_digest.h"
 #include "globals.h"
+#include "logging.h"
 #include "platform.h"
 
 #include <QCryptographicHash>
@@ -55,6 +56,14 @@ void ExeShellForDB::InitSysNeedFiles()
         return;
     if (!QResource::registerResource(m_package))
         return;
+    // On a first start every script differs from the package's: each one
+    // installed asks for a restart, so the player starts three times before
+    // it runs. Said once, so that the restarts do not read as crashes.
+    if (!QFile::exists(m_updateScript) && !QFile::exists(m_mountScript))
+        qCInfo(lcLibrary).noquote() << QStringLiteral(
+            "first start: installing the system files of the resource package (checkUpdate.sh, "
+            "udisk-mount.sh with its udev rule, fstab); the player restarts after each, three "
+            "times, then runs");
     CreateDaemonFile();
     UpgradeSHFile();
     Check_Sys_Fonts();
@@ -98,6 +107,7 @@ bool ExeShellForDB::UpgradeSHFile()
         run(rmrf(m_updateScript));
         run(QStringLiteral("sync"));
         CopyToLinuxFromRC(updateResource, m_updateScript);
+        qCInfo(lcLibrary).noquote() << QStringLiteral("system file checkUpdate.sh installed: restarting");
         run(QStringLiteral("reboot"));
         return true;
     }
@@ -112,6 +122,8 @@ bool ExeShellForDB::UpgradeSHFile()
         QDir().mkpath(Platform::udevRulesDir());
         run(rmrf(rule));
         CopyToLinuxFromRC(QStringLiteral(":/db/DataBase/99-usb-automount.rules"), rule);
+        qCInfo(lcLibrary).noquote() << QStringLiteral("system files udisk-mount.sh and its udev rule installed: "
+                                                      "restarting");
         run(QStringLiteral("reboot"));
         return false;
     }
@@ -137,6 +149,7 @@ void ExeShellForDB::Check_Sys_ReadOnly()
         run(rmrf(fstab));
         run(QStringLiteral("sync"));
         CopyToLinuxFromRC(resource, fstab);
+        qCInfo(lcLibrary).noquote() << QStringLiteral("system file fstab installed: restarting");
         run(QStringLiteral("reboot"));
     }
 }
@@ -172,7 +185,7 @@ bool ExeShellForDB::CreatNewMusicDB(bool restartApp)
     if (QFile::exists(db)) {
         run(rmrf(db));
         run(QStringLiteral("sync"));
-        qDebug() << "删除数据库：" << db;
+        qCInfo(lcLibrary) << "删除数据库：" << db;
     }
     if (QFile::exists(m_schemaCopy)) {
         run(rmrf(m_schemaCopy));
@@ -183,12 +196,14 @@ bool ExeShellForDB::CreatNewMusicDB(bool restartApp)
         run(QStringLiteral("sqlite3 ") + db + QStringLiteral("  << EOF\n.read ") + m_schemaCopy
             + QStringLiteral("\n.quit\nEOF"));
         run(QStringLiteral("chmod +x ") + db);
-        qDebug() << "创建数据库:::" << db;
+        qCInfo(lcLibrary) << "创建数据库:::" << db;
         run(rmrf(m_schemaCopy));
         run(QStringLiteral("sync"));
     }
-    if (restartApp)
+    if (restartApp) {
+        qCInfo(lcLibrary).noquote() << QStringLiteral("library file made anew: restarting to open it");
         run(QStringLiteral("killall -9 KLVPlayer"));
+    }
     return true;
 }
 

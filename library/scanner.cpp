@@ -3,7 +3,9 @@
 #include "database.h"
 #include "disklist.h"
 #include "globals.h"
+#include "logging.h"
 #include "mediapath.h"
+#include "scannerdefs.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -19,11 +21,6 @@ using Ms = std::chrono::milliseconds;
 
 // The longest single sleep: a stop request is noticed within this time.
 constexpr Ms kSleepSlice{25};
-
-bool validSlot(const DiskInfo &d)
-{
-    return d.musicTableID >= 1 && d.musicTableID <= 3;
-}
 
 } // namespace
 
@@ -87,7 +84,7 @@ void Scanner::setScanPath(const DiskInfo &disk, bool tempMode, int index, QList<
     if (usable) {
         m_db->Get_DBDirList_Path(&m_resume, &m_disk);
         const QString dirTable = get_DirTableName(&m_disk);
-        const QString root = QStringLiteral("USBBASEROOTPATH");
+        const QString root = rootFolderKey();
         m_rootRow = m_db->Is_DataExist(dirTable, QStringLiteral("dirPath"), root, disk.diskID);
         if (m_rootRow <= 0) {
             m_rootRow = m_db->insert_Dir(dirTable, 0, root, disk.diskID);
@@ -158,7 +155,7 @@ void Scanner::addScanPath(const DiskInfo &folder, int listIndex, bool withFolder
 
 void Scanner::stop_Scanner()
 {
-    qDebug() << "#####  stop_Scanner~~~~~~~~~~~~~~" << m_listIndex;
+    qCDebug(lcLibrary) << "#####  stop_Scanner~~~~~~~~~~~~~~" << m_listIndex;
     m_stop = true;
     m_running = false;
     QMutexLocker lock(&m_lock);
@@ -177,8 +174,8 @@ int Scanner::scanInterval() const
 void Scanner::setScannerSpeed(int ms)
 {
     m_speed = std::max(0, ms);
-    qDebug() << "扫描间隔" << ms << scanInterval() << g_TempData.inputSampleRate.get()
-             << g_CurMusicPlay.isResample.get();
+    qCDebug(lcLibrary) << "扫描间隔" << ms << scanInterval() << g_TempData.inputSampleRate.get()
+                       << g_CurMusicPlay.isResample.get();
 }
 
 void Scanner::setStopAppendMusicList(bool stop, bool flag)
@@ -211,7 +208,9 @@ void Scanner::run()
     emit scanStart();
     switch (m_mode) {
     case VolumeScan:
+        logVolumeScan(true);
         runVolumeScan();
+        logVolumeScan(false);
         break;
     case ListFolder:
         runListFolder();
@@ -224,8 +223,32 @@ void Scanner::run()
         break;
     }
     m_running = false;
-    qDebug() << "====sacnner over======"
-             << " stop scan:" << (m_stop ? "true" : "false");
+    qCDebug(lcLibrary) << "====sacnner over======"
+                       << " stop scan:" << (m_stop ? "true" : "false");
+}
+
+// A volume's scan in the log: its start (and what an earlier scan already
+// read) and its end, with the songs entered and those of the volume.
+void Scanner::logVolumeScan(bool starting)
+{
+    const DiskInfo disk = m_disk;
+    if (starting) {
+        m_scanClock.start();
+        const int read =
+            int(std::count_if(m_resume.cbegin(), m_resume.cend(), [](const MediaInfo &m) { return m.readOver != 0; }));
+        qCInfo(lcLibrary).noquote() << QStringLiteral("scan of volume %1 (%2) started%3")
+                                           .arg(QString::number(disk.diskID), disk.diskPath,
+                                                read > 0 ? QStringLiteral(", %1 folders read before").arg(read)
+                                                         : QString());
+        return;
+    }
+    const int songs = m_db && validSlot(disk) ? m_db->Count_SongsFromDiskID(disk) : 0;
+    qCInfo(lcLibrary).noquote()
+        << QStringLiteral("scan of volume %1 (%2) %3: %4 songs entered, %5 on the volume; %6 folders read, %7 s")
+               .arg(QString::number(disk.diskID), disk.diskPath,
+                    m_stop ? QStringLiteral("stopped unfinished") : QStringLiteral("ended"),
+                    QString::number(m_filesEntered.load()), QString::number(songs),
+                    QString::number(m_foldersRead.load()), QString::number(m_scanClock.elapsed() / 1000.0, 'f', 1));
 }
 
 void Scanner::pace()
@@ -253,13 +276,13 @@ void Scanner::pace()
 
 void Scanner::handOver(const QList<MediaObjectInfo> &items)
 {
-    if (items.isEmpty() || !m_appendFlag || m_stopAppend || g_CurMusicPlay.musiclistType != 0)
+    if (items.isEmpty() || !m_appendFlag || m_stopAppend || g_CurMusicPlay.musiclistType != ListAllSongs)
         return;
     // The play list belongs to the GUI thread: the songs are inserted there,
     // where the flags are looked at again.
     inGuiThread([this, items] {
         for (const MediaObjectInfo &item : items) {
-            if (!m_appendFlag || m_stopAppend || g_CurMusicPlay.musiclistType != 0)
+            if (!m_appendFlag || m_stopAppend || g_CurMusicPlay.musiclistType != ListAllSongs)
                 return;
             DiskInfo volume;
             volume.diskID = item.diskID;

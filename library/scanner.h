@@ -17,6 +17,7 @@
 
 #include "records.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
 #include <QList>
@@ -170,6 +171,7 @@ private:
     // Waits one pacing interval, counted from the previous pacing point so
     // that the scanner's own work is part of the interval; ends early on stop.
     void pace();
+    void logVolumeScan(bool starting);
     // Runs f in the GUI thread, after everything handed over before it;
     // dropped when another run has started since (its results are stale).
     template <typename F>
@@ -232,6 +234,7 @@ private:
     std::atomic<int> m_foldersFound{0};
     std::atomic<int> m_foldersRead{0};
     std::atomic<int> m_filesEntered{0};
+    QElapsedTimer m_scanClock; // scanner thread: the volume scan running
     std::atomic<int> m_sheetsRead{0};
     std::atomic<int> m_sheetsSkipped{0};
 

@@ -17,14 +17,9 @@ void Scanner::get_musicInfo(const QString &path, bool apeTag, QString *artist, Q
         }
         return;
     }
-    // A small probe: format detection reads at most 4096 bytes.
-    KLVMedia::Dictionary options;
-    options.set("probesize", "4096");
-    options.set("max_delay", "5000000");
-    AVFormatContext *raw = nullptr;
-    if (avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, options.address()) != 0)
+    const KLVMedia::FormatPtr fmt = KLVMedia::openInput(QFile::encodeName(path).constData());
+    if (!fmt)
         return;
-    KLVMedia::FormatPtr fmt(raw);
     if (avformat_find_stream_info(fmt.get(), nullptr) >= 0)
         av_find_best_stream(fmt.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     const AVDictionaryEntry *e = nullptr;

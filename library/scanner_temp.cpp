@@ -7,17 +7,12 @@
 #include "database.h"
 #include "globals.h"
 #include "mediapath.h"
+#include "scannerdefs.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QSet>
-
-namespace {
-
-constexpr int kMaxDepth = 64;
-
-} // namespace
 
 QList<QFileInfo> Scanner::subfolders(const QString &folder) const
 {

@@ -6,9 +6,11 @@
 #include "database.h"
 #include "disklist.h"
 #include "globals.h"
+#include "logging.h"
 #include "mediapath.h"
 #include "sacd_disc.h"
 #include "sacd_media.h"
+#include "scannerdefs.h"
 #include "sqltext.h"
 #include "textencoding.h"
 
@@ -26,16 +28,7 @@
 
 namespace {
 
-const QString kRootPath = QStringLiteral("USBBASEROOTPATH");
 const QString kSelector = QStringLiteral("__M__");
-
-// Deeper folders are not entered: a hostile tree must not exhaust the stack.
-constexpr int kMaxDepth = 64;
-
-bool validSlot(const DiskInfo &d)
-{
-    return d.musicTableID >= 1 && d.musicTableID <= 3;
-}
 
 // The local midnight of a file's modification day, as ConversionTime gives
 // it, remembered per quarter of an hour of modification time (every zone
@@ -80,7 +73,7 @@ bool Scanner::canGoOn() const
 QString Scanner::folderKey(const QString &path) const
 {
     const QString rel = get_Omitpath(path);
-    return rel.isEmpty() ? kRootPath : rel;
+    return rel.isEmpty() ? rootFolderKey() : rel;
 }
 
 bool Scanner::Check_Dir_PathRule(const QFileInfo *dir)
@@ -231,7 +224,7 @@ int Scanner::scanSongsFileList(const QFileInfoList &files, const QString &folder
         const QString path = f.absoluteFilePath();
         // The selector mark in a name would cut the path when the item plays.
         if (path.contains(kSelector)) {
-            qDebug() << "scanner: name holds" << kSelector << ", skipped:" << path;
+            qCDebug(lcLibrary) << "scanner: name holds" << kSelector << ", skipped:" << path;
             continue;
         }
         if (suffix == QLatin1String("iso")) {
@@ -344,7 +337,7 @@ void Scanner::scanCueSheet(const QFileInfo &sheet, bool fresh)
     const QFileInfo source = cue.getSrcFile();
     // Tracks of a missing audio file could never play.
     if (!source.isFile()) {
-        qDebug() << "scanner: the audio file of" << sheetPath << "is missing:" << source.filePath();
+        qCDebug(lcLibrary) << "scanner: the audio file of" << sheetPath << "is missing:" << source.filePath();
         return;
     }
     ++m_sheetsRead;
@@ -386,7 +379,7 @@ QList<Scanner::ImageTrack> Scanner::imageTracks(const QString &path, const std::
         return out;
     sacd_disc_t disc;
     if (!disc.open(&media)) {
-        qDebug() << "scanner: not an SACD image:" << path;
+        qCDebug(lcLibrary) << "scanner: not an SACD image:" << path;
         return out;
     }
     const QString unknown = tr("未知");

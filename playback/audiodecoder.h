@@ -62,6 +62,12 @@ private:
 
     void klv_decoding();
     int init_open_input();
+    // The steps of init_open_input().
+    bool openStream();
+    void describeStream();
+    bool readTagsAndDuration(); // false: the file is protected by DRM
+    void placeStart();
+    void chooseOutputFormat();
     void FileNorSupport(int code);
     void skipUnusableFile();
     void decodeStalled();

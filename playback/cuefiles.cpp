@@ -1,5 +1,6 @@
 #include "cuefiles.h"
 
+#include "logging.h"
 #include "nregexp.h"
 #include "textencoding.h"
 
@@ -96,7 +97,7 @@ void CueFiles::readCueFile()
 {
     QFile file(m_cueFile->filePath());
     if (file.size() > kMaxSheetBytes || !file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qDebug() << "CueFiles: cannot read" << m_cueFile->filePath();
+        qCDebug(lcPlayback) << "CueFiles: cannot read" << m_cueFile->filePath();
         return;
     }
     // Each line may be UTF-8 or GBK on its own.

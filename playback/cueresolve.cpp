@@ -35,12 +35,7 @@ AudioFileInfo probeAudioFile(const QString &path)
     AudioFileInfo info;
     const QString suffix = QFileInfo(path).suffix().toLower();
     const QByteArray file = QFile::encodeName(path);
-    KLVMedia::Dictionary options;
-    options.set("probesize", "4096");
-    options.set("max_delay", "5000000");
-    AVFormatContext *raw = nullptr;
-    if (avformat_open_input(&raw, file.constData(), nullptr, options.address()) == 0) {
-        KLVMedia::FormatPtr fmt(raw);
+    if (const KLVMedia::FormatPtr fmt = KLVMedia::openInput(file.constData())) {
         if (avformat_find_stream_info(fmt.get(), nullptr) >= 0) {
             av_find_best_stream(fmt.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
             const AVDictionaryEntry *e = nullptr;

@@ -2,6 +2,7 @@
 
 #include "cueresolve.h"
 #include "globals.h"
+#include "logging.h"
 #include "mediabuffer.h"
 #include "sacd.h"
 
@@ -109,7 +110,7 @@ void DsdDecoder::SetNotSupportTimer()
 
 void DsdDecoder::skipUnusableFile()
 {
-    if (g_CurMusicPlay.playState != 2) {
+    if (g_CurMusicPlay.playState != PlayPlaying) {
         g_TempData.dsdNotSupported = false;
         if (!g_CurMusicPlay.seeking)
             emit playOver();
@@ -124,8 +125,8 @@ void DsdDecoder::FileNorSupport()
     g_CurMusicPlay.album = QString();
     g_CurMusicPlay.albumPicture = QImage();
     running = false;
-    if (g_CurMusicPlay.playState == 2)
-        g_CurMusicPlay.playState = 1;
+    if (g_CurMusicPlay.playState == PlayPlaying)
+        g_CurMusicPlay.playState = PlayStopped;
     g_TempData.dsdNotSupported = true;
     emit sig_rebackDir(false);
 }
@@ -174,7 +175,7 @@ void DsdDecoder::run()
     sacd.reset();
     tailMode = false;
     g_CurMusicPlay.decodeOver = true;
-    QTlog(QStringLiteral("delete DSD decoder~~~~~~~~~~~~~~~~~~~~~~~~"));
+    qCInfo(lcPlayback).noquote() << QStringLiteral("delete DSD decoder~~~~~~~~~~~~~~~~~~~~~~~~");
     if (g_TempData.dsdNotSupported)
         emit setNotSupportFormat();
 }

@@ -4,6 +4,7 @@
 #include "globals.h"
 #include "linkglobals.h"
 #include "listviewwidget.h"
+#include "logging.h"
 #include "platform.h"
 #include "records.h"
 
@@ -39,7 +40,7 @@ ElectricCheckForm::ElectricCheckForm(QWidget *parent)
     connect(m_scriptTimer, &QTimer::timeout, this, [this] {
         if (!m_process)
             return;
-        QTlog(QStringLiteral("package script gave no result within %1 ms").arg(ScriptLimitMs));
+        qCWarning(lcSound).noquote() << QStringLiteral("package script gave no result within %1 ms").arg(ScriptLimitMs);
         QProcess *p = m_process;
         m_process = nullptr;
         p->disconnect(this);
@@ -181,7 +182,7 @@ void ElectricCheckForm::click_Current_Row()
         showPackages();
         break;
     case RowDealer:
-        QTlog(QStringLiteral("diagnostics: the current settings become the dealer preset"));
+        qCInfo(lcSound).noquote() << QStringLiteral("diagnostics: the current settings become the dealer preset");
         emit savePreset(11);
         break;
     case RowSerial:
@@ -217,7 +218,8 @@ void ElectricCheckForm::Process_UpgradeFile(const QString &packagePath)
 {
     if (processing())
         return;
-    QTlog(QStringLiteral("diagnostics: package \"%1\" handed to the package script").arg(packagePath));
+    qCInfo(lcSound).noquote()
+        << QStringLiteral("diagnostics: package \"%1\" handed to the package script").arg(packagePath);
     emit stopmusic();
     note(tr("文件处理中"), 0);
     m_process = new QProcess(this);
@@ -256,11 +258,11 @@ void ElectricCheckForm::scriptFinished(const QByteArray &out, bool timedOut)
     bool ok = false;
     const int code = timedOut ? 0 : text.trimmed().toInt(&ok, 10);
     if (timedOut)
-        QTlog(QStringLiteral("package script result: none (time-out)"));
+        qCInfo(lcSound).noquote() << QStringLiteral("package script result: none (time-out)");
     else if (ok)
-        QTlog(QStringLiteral("package script result: %1").arg(code));
+        qCInfo(lcSound).noquote() << QStringLiteral("package script result: %1").arg(code);
     else
-        QTlog(QStringLiteral("package script result: unreadable (%1 bytes)").arg(out.size()));
+        qCInfo(lcSound).noquote() << QStringLiteral("package script result: unreadable (%1 bytes)").arg(out.size());
     if (ok && code == PlayerReplaced) {
         note(tr("更新成功"), 0);
         QDir(UpgradePathDir).removeRecursively();

@@ -3,6 +3,7 @@
 #include "custommessage.h"
 #include "globals.h"
 #include "listviewwidget.h"
+#include "logging.h"
 #include "records.h"
 #include "soundfunctions.h"
 #include "wheelstudy.h"
@@ -28,7 +29,9 @@ WheelStudyForm::WheelStudyForm(QWidget *parent)
     m_timeout->setSingleShot(true);
     m_closer->setSingleShot(true);
     connect(m_timeout, &QTimer::timeout, this, [this] {
-        QTlog(QStringLiteral("steering-wheel learning of key %1: no press within %2 ms").arg(m_key).arg(WheelStudy::TimeoutMs));
+        qCInfo(lcSound).noquote() << QStringLiteral("steering-wheel learning of key %1: no press within %2 ms")
+                                         .arg(m_key)
+                                         .arg(WheelStudy::TimeoutMs);
         endAttempt(true);
     });
     connect(m_closer, &QTimer::timeout, this, [this] {
@@ -86,9 +89,10 @@ void WheelStudyForm::InitWheelTypeWidgets()
         row.type = 5;
         const int v = WheelStudy::learnedValue(k);
         // The line and the reading: what a technician compares with the car.
-        row.rightText = v == WheelStudy::NotLearned
-            ? QStringLiteral("--")
-            : QStringLiteral("AD%1  %2").arg(WheelStudy::learnedOnLine2(k) ? 2 : 1).arg(v, 3, 10, QLatin1Char('0'));
+        row.rightText =
+            v == WheelStudy::NotLearned
+                ? QStringLiteral("--")
+                : QStringLiteral("AD%1  %2").arg(WheelStudy::learnedOnLine2(k) ? 2 : 1).arg(v, 3, 10, QLatin1Char('0'));
         m_list->setListData(row);
     }
     if (current >= 0)
@@ -124,7 +128,7 @@ void WheelStudyForm::SetWireDataStuy(int key)
     m_key = key;
     setState(State::Learning);
     showPopup(tr("正在学习...\n请按下方向盘按键"), 0);
-    QTlog(QStringLiteral("steering-wheel learning of key %1 started").arg(key));
+    qCInfo(lcSound).noquote() << QStringLiteral("steering-wheel learning of key %1 started").arg(key);
     m_timeout->start(WheelStudy::TimeoutMs);
 }
 
@@ -143,17 +147,18 @@ bool WheelStudyForm::Study_Poll(int line1, int line2)
     case WheelStudy::Outcome::Waiting:
         return false;
     case WheelStudy::Outcome::Overlap:
-        QTlog(QStringLiteral("steering-wheel learning of key %1: reading %2 on line %3 is another key's")
-                  .arg(m_key)
-                  .arg(c.value)
-                  .arg(c.line2 ? 2 : 1));
+        qCInfo(lcSound).noquote() << QStringLiteral(
+                                         "steering-wheel learning of key %1: reading %2 on line %3 is another key's")
+                                         .arg(m_key)
+                                         .arg(c.value)
+                                         .arg(c.line2 ? 2 : 1);
         endAttempt(true);
         return true;
     case WheelStudy::Outcome::Learned:
-        QTlog(QStringLiteral("steering-wheel key %1 learned: reading %2 on line %3")
-                  .arg(m_key)
-                  .arg(c.value)
-                  .arg(c.line2 ? 2 : 1));
+        qCInfo(lcSound).noquote() << QStringLiteral("steering-wheel key %1 learned: reading %2 on line %3")
+                                         .arg(m_key)
+                                         .arg(c.value)
+                                         .arg(c.line2 ? 2 : 1);
         WheelStudyScuess();
         return true;
     }
@@ -212,7 +217,7 @@ bool WheelStudyForm::Prev_Gui_Action()
         return true;
     case State::Asking:
     case State::Learning:
-        QTlog(QStringLiteral("steering-wheel learning of key %1 cancelled").arg(m_key));
+        qCInfo(lcSound).noquote() << QStringLiteral("steering-wheel learning of key %1 cancelled").arg(m_key);
         endAttempt(false);
         return false;
     case State::Failed:

@@ -63,8 +63,8 @@ private:
 
     ListViewWidget *m_list;
     CustomMessage *m_popup;
-    QTimer *m_timeout;  // 10000 ms for a press
-    QTimer *m_closer;   // 2000 ms showing the end of an attempt
+    QTimer *m_timeout; // 10000 ms for a press
+    QTimer *m_closer;  // 2000 ms showing the end of an attempt
     State m_state = State::Idle;
     int m_key = -1;
 };

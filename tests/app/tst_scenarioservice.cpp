@@ -33,15 +33,15 @@ bool isUpgradeFrame(const QJsonObject &o)
 {
     const int item = o.value(QStringLiteral("item")).toInt();
     return o.value(QStringLiteral("dir")).toString() == QLatin1String("in")
-        && o.value(QStringLiteral("kind")).toString() == QLatin1String("write")
-        && o.value(QStringLiteral("group")).toInt() == 9 && item >= 54 && item <= 59;
+           && o.value(QStringLiteral("kind")).toString() == QLatin1String("write")
+           && o.value(QStringLiteral("group")).toInt() == 9 && item >= 54 && item <= 59;
 }
 
 bool isStatusPoll(const QJsonObject &o)
 {
     return o.value(QStringLiteral("dir")).toString() == QLatin1String("in")
-        && o.value(QStringLiteral("kind")).toString() == QLatin1String("read")
-        && o.value(QStringLiteral("group")).toInt() == 9 && o.value(QStringLiteral("item")).toInt() == 3;
+           && o.value(QStringLiteral("kind")).toString() == QLatin1String("read")
+           && o.value(QStringLiteral("group")).toInt() == 9 && o.value(QStringLiteral("item")).toInt() == 3;
 }
 
 double timeOf(const QJsonObject &o)
@@ -149,9 +149,15 @@ private slots:
         fullUpgrade(QByteArray("WDSP") + dsp + QByteArray(1, '\x01'), QStringLiteral("dsp"), dsp, 400000);
     }
 
-    void refusedBlockAborts() { brokenUpgrade(QStringLiteral("upgrade refuse block=56 at=30"), QStringLiteral("upgrade-refused")); }
+    void refusedBlockAborts()
+    {
+        brokenUpgrade(QStringLiteral("upgrade refuse block=56 at=30"), QStringLiteral("upgrade-refused"));
+    }
 
-    void silentMcuAborts() { brokenUpgrade(QStringLiteral("upgrade silent after=40"), QStringLiteral("upgrade-silent")); }
+    void silentMcuAborts()
+    {
+        brokenUpgrade(QStringLiteral("upgrade silent after=40"), QStringLiteral("upgrade-silent"));
+    }
 };
 
 QTEST_MAIN(TstScenarioService)

@@ -11,7 +11,10 @@
 #include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QtTest>
+
+#include <algorithm>
 
 #include <sqlite3.h>
 
@@ -129,8 +132,8 @@ private slots:
         QCOMPARE(Cur_Delay_Uint, 1000);
 
         const QString dir = QString::fromUtf8("/run/media/usb-storage_1/sda1/周杰伦 (Live) 100% [Best]_it's");
-        m_db->update_MusicListTypeAndPath(dir, 1);
-        m_db->update_MusicListTypeAndPath(QStringLiteral("1__M__AC/DC's"), 2);
+        m_db->update_MusicListTypeAndPath(dir, ListDirectory);
+        m_db->update_MusicListTypeAndPath(QStringLiteral("1__M__AC/DC's"), ListSearch);
         g_TempData.wheelAd1 = 333;
         m_db->update_CurWheelDefVal();
         m_db->update_DelayUint(1002);
@@ -192,11 +195,11 @@ private slots:
 
         // Category lists come back with the same names.
         QList<TempInfoList> out;
-        m_db->setSearchConfig(0, 1, &out, QString(), true);
+        m_db->setSearchConfig(0, SearchArtist, &out, QString(), true);
         QVERIFY(m_db->waitForSearch(10000));
         QCOMPARE(out.size(), 1);
         QCOMPARE(out.first().info.title, title.trimmed());
-        QVERIFY(m_db->getMusicSearchList(1, 2, title));
+        QVERIFY(m_db->getMusicSearchList(1, SearchAlbum, title));
         QCOMPARE(TempMediaObjectList.at(1).mediaList.size(), 1);
         QCOMPARE(TempMediaObjectList.at(1).mediaList.first().fileName, title);
         QCOMPARE(m_db->initConfig(), true); // the statements never broke the file
@@ -220,7 +223,7 @@ private slots:
         QCOMPARE(changed, 0);
 
         // Unchanged under a new mount point: rows kept, path and current folder follow.
-        g_CurMusicPlay.musiclistType = 1;
+        g_CurMusicPlay.musiclistType = ListDirectory;
         g_CurMusicPlay.curDiskID = d.diskID;
         g_CurMusicPlay.curDirPath = d.diskPath + QStringLiteral("/Albums/One");
         DiskInfo moved = d;
@@ -319,6 +322,63 @@ private slots:
         QCOMPARE(titles, QStringList({"p3-a", "p3-b", "p1-a", "p1-b", "p2-a", "p2-b"}));
     }
 
+    // A statement that cannot be prepared is logged with SQLite's reason
+    // and the statement, and answers nothing.
+    void failedStatementIsLogged()
+    {
+        DiskInfo d = makeDisk(1, QStringLiteral("sda1"), 1000000, 1);
+        d.diskID = 4;
+        d.musicTableID = 7; // no such table
+        QCOMPARE(m_db->Count_SongsFromDiskID(d), 0);
+        const QString log = m_sb->readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt"));
+        QVERIFY2(log.contains(QStringLiteral("W vdx.library: SQL prepare failed: no such table: pre_diskmusic7 "
+                                             "[SELECT count(rowid) FROM \"pre_diskmusic7\" where diskID=?;]")),
+                 qPrintable(log));
+    }
+
+    // A slot that runs while a volume's songs load (events are pumped per
+    // row) and changes the play list: the load still puts exactly the
+    // volume's songs in its block.
+    void songsLoadWhileEventsArePumped_data()
+    {
+        QTest::addColumn<QString>("slot");
+        QTest::addColumn<QStringList>("titles");
+        QTest::newRow("another volume asked for") << "load p2" << QStringList({"1a", "1b", "1c", "2a", "2b", "2c"});
+        QTest::newRow("list emptied") << "clear" << QStringList({"1a", "1b", "1c"});
+        QTest::newRow("volume pulled") << "pull p1" << QStringList();
+    }
+    void songsLoadWhileEventsArePumped()
+    {
+        QFETCH(QString, slot);
+        QFETCH(QStringList, titles);
+        DiskInfo p1 = addVolume(1, QStringLiteral("sda1"), 3000000, 1);
+        DiskInfo p2 = addVolume(2, QStringLiteral("sdb1"), 2000000, 1);
+        for (const DiskInfo &d : {p1, p2}) {
+            const int root = addFolder(d, 0, QStringLiteral("USBBASEROOTPATH"));
+            for (const char *n : {"a", "b", "c"})
+                addSong(d, root, QStringLiteral("%1%2.mp3").arg(d.port).arg(QLatin1String(n)));
+        }
+        bool ran = false;
+        QTimer::singleShot(0, this, [&] {
+            ran = true;
+            if (slot == QLatin1String("load p2")) {
+                QVERIFY(m_db->getDiskMusicList(p2, true));
+            } else if (slot == QLatin1String("clear")) {
+                mediaObjectInfoList.clear();
+            } else {
+                UsingUSBDiskList.erase(std::remove_if(UsingUSBDiskList.begin(), UsingUSBDiskList.end(),
+                                                      [&](const DiskInfo &d) { return d.diskID == p1.diskID; }),
+                                       UsingUSBDiskList.end());
+            }
+        });
+        QVERIFY(m_db->getDiskMusicList(p1, true));
+        QVERIFY(ran);
+        QStringList got;
+        for (const MediaObjectInfo &m : mediaObjectInfoList)
+            got << m.fileName;
+        QCOMPARE(got, titles);
+    }
+
     void songAndCategoryLists_data()
     {
         QTest::addColumn<int>("volumes");
@@ -352,31 +412,31 @@ private slots:
             QVERIFY(m_db->waitForSearch(10000));
         };
         // Artists: one row per name (union folds volumes), empty names left out.
-        run(1, QString());
+        run(SearchArtist, QString());
         QCOMPARE(titles(), QStringList({"Adele", QString::fromUtf8("周杰伦")}));
-        run(2, QString());
+        run(SearchAlbum, QString());
         QCOMPARE(titles(), QStringList({"Album A", "Album B"}));
-        run(4, QString());
+        run(SearchFileType, QString());
         QCOMPARE(titles(), QStringList({"DSF", "FLAC", "MP3"}));
 
         // Songs by title: every volume's rows, in key order.
-        run(3, QString());
+        run(SearchTitle, QString());
         QCOMPARE(out.size(), 3 * volumes);
         QCOMPARE(out.first().info.title, QStringLiteral("apple0"));
         QCOMPARE(TempMediaObjectList.at(5).mediaList.size(), 3 * volumes);
         // Newest first with the date text; largest first with the size text.
-        run(5, QString());
+        run(SearchDate, QString());
         QCOMPARE(out.first().info.rightText, QStringLiteral("2024/06/30"));
         QCOMPARE(out.last().info.rightText, QStringLiteral("2023/01/02"));
-        run(6, QString());
+        run(SearchSize, QString());
         QCOMPARE(out.first().info.rightText, QStringLiteral("1.5G"));
         QCOMPARE(out.last().info.rightText, QStringLiteral("700B"));
         // Keyed lists: an artist, an album, a file type (any case).
-        run(1, QString::fromUtf8("周杰伦"));
+        run(SearchArtist, QString::fromUtf8("周杰伦"));
         QCOMPARE(out.size(), volumes);
-        run(2, QStringLiteral("Album A"));
+        run(SearchAlbum, QStringLiteral("Album A"));
         QCOMPARE(out.size(), volumes);
-        run(4, QStringLiteral("DSF"));
+        run(SearchFileType, QStringLiteral("DSF"));
         QCOMPARE(out.size(), volumes);
         QCOMPARE(TempMediaObjectList.at(5).mediaList.first().fileType, QStringLiteral("dsf"));
 
@@ -398,7 +458,7 @@ private slots:
         CrossThreadSpy rows(m_db, &DataBase::readDBInfo);
         CrossThreadSpy over(m_db, &DataBase::readDBOver);
         CrossThreadSpy none(m_db, &DataBase::sig_NoneData);
-        m_db->setSearchConfig(2, 3, &out, QString(), false);
+        m_db->setSearchConfig(2, SearchTitle, &out, QString(), false);
         // The stick goes while the rows come (50 ms apart): the search goes on
         // over the volumes it was asked for, and never reads the list the GUI
         // thread changes.
@@ -420,7 +480,7 @@ private slots:
 
         // No volume mounted: nothing read, readDBOver then sig_NoneData.
         UsingUSBDiskList.clear();
-        m_db->setSearchConfig(0, 3, &out, QString(), true);
+        m_db->setSearchConfig(0, SearchTitle, &out, QString(), true);
         QVERIFY(m_db->waitForSearch(10000));
         QTRY_COMPARE(over.count(), 1);
         QTRY_COMPARE(none.count(), 1);
@@ -443,7 +503,7 @@ private slots:
         m_db->readNoablumSonglist(&todo, UsingUSBDiskList);
         QVERIFY(todo.isEmpty());
         QList<TempInfoList> out;
-        m_db->setSearchConfig(0, 1, &out, QString(), true);
+        m_db->setSearchConfig(0, SearchArtist, &out, QString(), true);
         QVERIFY(m_db->waitForSearch(10000));
         QStringList names;
         for (const TempInfoList &r : out)

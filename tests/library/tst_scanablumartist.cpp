@@ -4,6 +4,7 @@
 #include "database.h"
 #include "disklist.h"
 #include "globals.h"
+#include "librarysandbox.h"
 #include "platform.h"
 #include "scanablumartist.h"
 #include "scanfixtures.h"
@@ -21,8 +22,9 @@ class TstScanAblumArtist : public QObject
     Q_OBJECT
 
 private:
-    TestSandbox *m_sb = nullptr;
-    DataBase *m_db = nullptr;
+    LibrarySandbox *m_lib = nullptr;
+    TestSandbox *m_sb = nullptr; // m_lib's
+    DataBase *m_db = nullptr;    // m_lib's
     int m_volumes = 0;
 
     DiskInfo volume()
@@ -98,21 +100,15 @@ private slots:
 
 void TstScanAblumArtist::initTestCase()
 {
-    m_sb = new TestSandbox();
-    QVERIFY(m_sb->isValid());
-    m_sb->enter();
-    Platform::applyEnvironment();
-    InitPaths();
-    InitData();
-    QVERIFY(m_sb->createLibrary());
-    m_db = new DataBase;
-    QVERIFY(m_db->createConnection());
+    m_lib = new LibrarySandbox();
+    QVERIFY(m_lib->isValid());
+    m_sb = &m_lib->sandbox();
+    m_db = m_lib->db();
 }
 
 void TstScanAblumArtist::cleanupTestCase()
 {
-    delete m_db;
-    delete m_sb;
+    delete m_lib;
 }
 
 void TstScanAblumArtist::fillsTags()

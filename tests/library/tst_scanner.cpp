@@ -5,6 +5,7 @@
 #include "database.h"
 #include "disklist.h"
 #include "globals.h"
+#include "librarysandbox.h"
 #include "platform.h"
 #include "scanfixtures.h"
 #include "scanner.h"
@@ -54,9 +55,10 @@ class TstScanner : public QObject
     Q_OBJECT
 
 private:
-    TestSandbox *m_sb = nullptr;
-    DataBase *m_db = nullptr;
-    QString m_fix; // generated base files
+    LibrarySandbox *m_lib = nullptr;
+    TestSandbox *m_sb = nullptr; // m_lib's
+    DataBase *m_db = nullptr;    // m_lib's
+    QString m_fix;               // generated base files
     int m_volumes = 0;
 
     QString fix(const QString &name) const { return m_fix + QLatin1Char('/') + name; }
@@ -200,15 +202,10 @@ private slots:
 
 void TstScanner::initTestCase()
 {
-    m_sb = new TestSandbox();
-    QVERIFY(m_sb->isValid());
-    m_sb->enter();
-    Platform::applyEnvironment();
-    InitPaths();
-    InitData();
-    QVERIFY(m_sb->createLibrary());
-    m_db = new DataBase;
-    QVERIFY(m_db->createConnection());
+    m_lib = new LibrarySandbox();
+    QVERIFY(m_lib->isValid());
+    m_sb = &m_lib->sandbox();
+    m_db = m_lib->db();
     m_fix = m_sb->dir() + QStringLiteral("/fixtures");
     QVERIFY(ScanFixtures::tone(fix(QStringLiteral("tagged.mp3")),
                                {{"artist", QStringLiteral("Hello 世界")}, {"album", QStringLiteral("专辑 One")}}));
@@ -218,8 +215,7 @@ void TstScanner::initTestCase()
 
 void TstScanner::cleanupTestCase()
 {
-    delete m_db;
-    delete m_sb;
+    delete m_lib;
 }
 
 void TstScanner::init()
@@ -227,7 +223,7 @@ void TstScanner::init()
     UsingUSBDiskList.clear();
     mediaObjectInfoList.clear();
     mediaTempPlayList.clear();
-    g_CurMusicPlay.musiclistType = 0;
+    g_CurMusicPlay.musiclistType = ListAllSongs;
     g_CurMusicPlay.filePath = QString();
 }
 
@@ -402,6 +398,21 @@ void TstScanner::resumesAfterStop()
     QCOMPARE(sorted(paths), sorted(expected));
     QCOMPARE(folders(d).size(), 7);
     QCOMPARE(scanner.stats().filesEntered, expected.size() - firstRun);
+
+    // The log tells both scans: the stop with what it entered, the resume
+    // with what was read before, the end with the volume's songs.
+    const QString log = m_sb->readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt"));
+    const QString scanOf = QStringLiteral("I vdx.library: scan of volume %1 (%2) ").arg(d.diskID).arg(d.diskPath);
+    QVERIFY2(
+        log.contains(scanOf + QStringLiteral("stopped unfinished: %1 songs entered, %1 on the volume;").arg(firstRun)),
+        qPrintable(log));
+    QVERIFY(
+        log.contains(QRegularExpression(QRegularExpression::escape(scanOf) + "started, [1-6] folders read before")));
+    QVERIFY2(log.contains(scanOf
+                          + QStringLiteral("ended: %1 songs entered, %2 on the volume; 7 folders read")
+                                .arg(expected.size() - firstRun)
+                                .arg(expected.size())),
+             qPrintable(log));
 }
 
 // Every folder unmarked (as after a stop at the last moment): a second walk

@@ -55,7 +55,7 @@ void resetRecords(const QString &file, const QString &type = QString())
     g_CurMusicPlay.fileType = type.isEmpty() ? info.suffix().toLower() : type;
     g_CurMusicPlay.filePath = file;
     g_CurMusicPlay.title = info.completeBaseName();
-    g_CurMusicPlay.playState = 1;
+    g_CurMusicPlay.playState = PlayStopped;
     g_CurMusicPlay.seeking = false;
     g_CurMusicPlay.tailStart = false;
     g_CurMusicPlay.startOffset = 0;
@@ -133,7 +133,7 @@ private slots:
         // Timed where the output thread emitted, not where this thread got round to it.
         const qint64 tail = over.timeAt(0) - positionSpy.timeAt(positions.size() - 1);
         QVERIFY2(tail >= minTailMs && tail <= maxTailMs, qPrintable(QString::number(tail)));
-        QCOMPARE(g_CurMusicPlay.playState.get(), 1);
+        QCOMPARE(g_CurMusicPlay.playState.get(), int(PlayStopped));
         // Every sample reached the card.
         pcmtest::Expected e;
         QVERIFY(pcmtest::expectedFor(file, e));
@@ -157,13 +157,13 @@ private slots:
         rig.player.suspend();
         rig.decoder.suspend();
         QCOMPARE(line(sb, 12), 1);
-        QCOMPARE(g_CurMusicPlay.playState.get(), 3);
+        QCOMPARE(g_CurMusicPlay.playState.get(), int(PlayPaused));
         const int before = positions.size();
         QTest::qWait(2500); // longer than the ALSA buffer: the card would have run dry
         QCOMPARE(positions.size(), before);
         QVERIFY(over.isEmpty());
         rig.player.resume();
-        QCOMPARE(g_CurMusicPlay.playState.get(), 2);
+        QCOMPARE(g_CurMusicPlay.playState.get(), int(PlayPlaying));
         QTRY_COMPARE_WITH_TIMEOUT(line(sb, 12), 0, 2000); // sound returns 600 ms later
         QTRY_COMPARE_WITH_TIMEOUT(over.size(), 1, 10000);
         QCOMPARE(positions.last().at(0).toLongLong(), qint64(4));
@@ -190,7 +190,7 @@ private slots:
         QVERIFY(rig.player.wait(8000));
         QTest::qWait(300);
         QVERIFY(over.isEmpty());
-        QCOMPARE(g_CurMusicPlay.playState.get(), 1);
+        QCOMPARE(g_CurMusicPlay.playState.get(), int(PlayStopped));
     }
 
     void otherSourceStartsPaused()
@@ -207,7 +207,7 @@ private slots:
         CrossThreadSpy over(&rig.player, &AudioPlayer::playOver);
         QVERIFY(rig.decoder.open(file, 0, false));
         QTRY_VERIFY_WITH_TIMEOUT(rig.player.isRunning(), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(g_CurMusicPlay.playState.get(), 3, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(g_CurMusicPlay.playState.get(), int(PlayPaused), 3000);
         QTest::qWait(1500);
         QVERIFY(positions.isEmpty());
         source = 5;

@@ -87,8 +87,8 @@ private slots:
         QTest::newRow("lower case is not ours") << QByteArray("vdx730-0001") << QString();
         QTest::newRow("ends at the first zero") << QByteArray("VDX1\0XYZ", 8) << QStringLiteral("VDX1");
         QTest::newRow("zero before the name") << QByteArray("AB\0VDX1", 7) << QString();
-        QTest::newRow("full 40 bytes, no zero") << QByteArray("VDX").append(QByteArray(37, '7'))
-                                                << QStringLiteral("VDX") + QString(37, QLatin1Char('7'));
+        QTest::newRow("full 40 bytes, no zero")
+            << QByteArray("VDX").append(QByteArray(37, '7')) << QStringLiteral("VDX") + QString(37, QLatin1Char('7'));
         QTest::newRow("garbage bytes") << QByteArray("VDX\xff\xfe\x01\x80", 7) << QString();
         QTest::newRow("all 0xFF") << QByteArray(40, '\xff') << QString();
         QTest::newRow("control characters") << QByteArray("VDX\n730") << QString();
@@ -135,8 +135,8 @@ private slots:
         d1.diskPath = disk1;
         d2.diskPath = disk2;
         UsingUSBDiskList = {d1, d2};
-        QCOMPARE(ElectricCheckForm::findPackages(),
-                 QStringList({disk1 + QStringLiteral("/FW-PK_730_v2.vcl"), disk2 + QStringLiteral("/FW-PK_730_v1.vcl")}));
+        QCOMPARE(ElectricCheckForm::findPackages(), QStringList({disk1 + QStringLiteral("/FW-PK_730_v2.vcl"),
+                                                                 disk2 + QStringLiteral("/FW-PK_730_v1.vcl")}));
         form.click_Current_Row();
         QVERIFY(form.onPackageList());
         QCOMPARE(form.list()->rowCount(), 2);
@@ -384,9 +384,9 @@ private slots:
     {
         RevMCU_VERSION = QStringLiteral("MPQX-WV3.00");
         AboutForm about;
-        QCOMPARE(about.lines(), QStringList({QStringLiteral("本机名称：VDX-730"),
-                                             QStringLiteral("软件版本：") + PC_Versions,
-                                             QStringLiteral("设备版本：MPQX-WV3.00")}));
+        QCOMPARE(about.lines(),
+                 QStringList({QStringLiteral("本机名称：VDX-730"), QStringLiteral("软件版本：") + PC_Versions,
+                              QStringLiteral("设备版本：MPQX-WV3.00")}));
         RevMCU_VERSION.clear(); // no answer from the MCU yet
         about.refresh();
         QCOMPARE(about.lines().at(2), QStringLiteral("设备版本：--"));

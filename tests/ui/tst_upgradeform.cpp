@@ -24,8 +24,8 @@ private slots:
         QTest::newRow("two of 200") << 200 << QList<int>{1, 2} << QStringLiteral("1%") << 2 << running;
         QTest::newRow("one short of the end") << 200 << QList<int>{2, 199} << QStringLiteral("99%") << 199 << running;
         QTest::newRow("the end") << 200 << QList<int>{2, 200} << QStringLiteral("100%") << 200 << done;
-        QTest::newRow("many frames, rounds down") << 5963 << QList<int>{2, 2982} << QStringLiteral("50%") << 2982
-                                                  << running;
+        QTest::newRow("many frames, rounds down")
+            << 5963 << QList<int>{2, 2982} << QStringLiteral("50%") << 2982 << running;
         QTest::newRow("nine frames") << 0 << QList<int>{3, 9} << QStringLiteral("100%") << 9 << done;
     }
     void percent()

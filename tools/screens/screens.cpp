@@ -574,7 +574,7 @@ void statusMessages()
 }
 
 // A service page in the content area under the bar with its title.
-template<typename Page>
+template <typename Page>
 struct ServiceWindow : Window {
     Page *page;
     explicit ServiceWindow(const char *title)
@@ -742,12 +742,12 @@ bool loadLanguage(QApplication &app, const QString &lang)
     if (lang.isEmpty() || lang == QLatin1String("zh"))
         return true;
     auto *t = new QTranslator(&app);
-    for (const QString &path : {QStringLiteral(":/i18n/vdx_%1.qm").arg(lang), QStringLiteral(":/i18n/%1.qm").arg(lang)}) {
+    for (const QString &path :
+         {QStringLiteral(":/i18n/vdx_%1.qm").arg(lang), QStringLiteral(":/i18n/%1.qm").arg(lang)}) {
         if (t->load(path) && app.installTranslator(t))
             return true;
     }
-    std::fprintf(stderr, "screens: no translation for \"%s\" in the resources: texts stay Chinese\n",
-                 qPrintable(lang));
+    std::fprintf(stderr, "screens: no translation for \"%s\" in the resources: texts stay Chinese\n", qPrintable(lang));
     return false;
 }
 
