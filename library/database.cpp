@@ -6,11 +6,20 @@
 #include "dbstatement.h"
 #include "exeshellfordb.h"
 #include "globals.h"
+#include "libraryrepair.h"
 #include "logging.h"
 #include "sqltext.h"
 
 #include <QFile>
 #include <QTimer>
+
+namespace {
+
+// The start-up check of the library file reads every page; on a very large
+// library it is cut off here rather than hold up the start.
+constexpr int kOpenCheckMs = 3000;
+
+} // namespace
 
 DataBase::DataBase(QObject *parent)
     : QThread(parent)
@@ -40,6 +49,20 @@ bool DataBase::createConnection()
     if (rc == SQLITE_OK) {
         m_db = db;
         m_connected = true;
+        // Damage made while the player was off is found here, before the
+        // first write runs into it; a repair's own reopen needs no check.
+        if (!m_rebuilding) {
+            const QString check = checkFile(kOpenCheckMs);
+            if (check.isEmpty()) {
+                qCWarning(lcLibrary).noquote()
+                    << QStringLiteral("library check gave no answer within %1 ms").arg(kOpenCheckMs);
+            } else if (check != QLatin1String("ok")) {
+                qCWarning(lcLibrary).noquote() << QStringLiteral("library file damaged: ") + check;
+                closeConnection();
+                RebuildDataBase();
+                return m_connected;
+            }
+        }
         ensureIndexes();
         return true;
     }
@@ -48,6 +71,11 @@ bool DataBase::createConnection()
     closeConnection();
     RebuildDataBase();
     return false;
+}
+
+QString DataBase::checkFile(int timeoutMs)
+{
+    return LibraryRepair::quickCheck(m_db, timeoutMs);
 }
 
 bool DataBase::openReadOnly(QString *why)

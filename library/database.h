@@ -30,8 +30,12 @@ public:
     explicit DataBase(QObject *parent = nullptr);
     ~DataBase() override;
 
-    // Connection and file.
+    // Connection and file. Opening checks the file (PRAGMA quick_check, a
+    // few seconds at most) and repairs it when it is damaged.
     bool createConnection();
+    // "ok", the first problem found, or "" when the check did not finish
+    // within timeoutMs (or there is no connection).
+    QString checkFile(int timeoutMs);
     // The library file opened read-only: nothing is created, indexed or
     // repaired. False (with SQLite's reason) when it is no library file.
     bool openReadOnly(QString *why = nullptr);

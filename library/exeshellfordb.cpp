@@ -2,6 +2,7 @@
 
 #include "fileres_digest.h"
 #include "globals.h"
+#include "libraryrepair.h"
 #include "logging.h"
 #include "platform.h"
 
@@ -210,6 +211,8 @@ bool ExeShellForDB::CreatNewMusicDB(bool restartApp)
 bool ExeShellForDB::RebuilMuiscDB()
 {
     const QString db = MusicDataBaseName;
+    // A dump and reload lost everything when the dump ended in errors; the
+    // file older builds dumped into is no longer used.
     const QString dump = ReadWrite_Path + QStringLiteral("bakmusicdb.sql");
     if (QFile::exists(dump)) {
         run(QStringLiteral("rm ") + dump);
@@ -217,17 +220,11 @@ bool ExeShellForDB::RebuilMuiscDB()
     }
     if (!QFile::exists(db))
         return false;
-    run(QStringLiteral("#!/bin/bash\n\nsqlite3 ") + db + QStringLiteral("  << EOF\n.output ") + dump
-            + QStringLiteral("\n.dump\n.quit\nEOF\n"),
-        6000);
+    const LibraryRepair::Result result = LibraryRepair::repair(db);
+    const QString line = LibraryRepair::summary(result, db);
+    qCWarning(lcLibrary).noquote() << line;
     run(QStringLiteral("sync"));
-    run(QStringLiteral("rm ") + db);
-    run(QStringLiteral("sync"));
-    run(QStringLiteral("#!/bin/bash\n\nsqlite3 ") + db + QStringLiteral("  << EOF\n.read ") + dump
-            + QStringLiteral("\n.quit\nEOF\n"),
-        6000);
-    run(QStringLiteral("sync"));
-    return true;
+    return result.replaced;
 }
 
 bool ExeShellForDB::CopyToLinuxFromRC(const QString &source, const QString &destination) const

@@ -6,10 +6,10 @@
 #include "logging.h"
 #include "mediapath.h"
 #include "scannerdefs.h"
+#include "volumepath.h"
 
 #include <QDebug>
 #include <QFileInfo>
-#include <QMutexLocker>
 
 #include <algorithm>
 #include <thread>
@@ -32,6 +32,7 @@ Scanner::~Scanner()
 {
     stop_Scanner();
     wait();
+    m_fence.joined();
 }
 
 void Scanner::beginRun(Mode mode, QThread::Priority priority)
@@ -44,16 +45,21 @@ void Scanner::beginRun(Mode mode, QThread::Priority priority)
     m_filesEntered = 0;
     m_sheetsRead = 0;
     m_sheetsSkipped = 0;
+    m_namesSkipped = 0;
+    m_refused = 0;
     start(priority);
 }
 
 bool Scanner::busy()
 {
-    if (!isRunning())
+    if (!isRunning()) {
+        m_fence.joined();
         return false;
+    }
     if (m_scanning)
         return true;
     wait(); // only the end of run() is left
+    m_fence.joined();
     return false;
 }
 
@@ -61,9 +67,11 @@ void Scanner::setScanPath(const DiskInfo &disk, bool tempMode, int index, QList<
 {
     if (busy())
         return;
-    QMutexLocker lock(&m_lock);
+    const QString listRoot = tempMode ? volumeRootOf(disk.diskPath) : QString();
+    std::unique_lock<std::mutex> lock(m_lock);
     m_disk = disk;
     if (tempMode) {
+        m_listRoot = listRoot.isEmpty() ? disk.diskPath : listRoot;
         m_listIndex = index;
         m_out = out;
         if (out)
@@ -111,8 +119,14 @@ void Scanner::setInitPlayList(const QList<DiskInfo> &disks)
 {
     if (busy())
         return;
-    QMutexLocker lock(&m_lock);
+    QStringList roots;
+    for (const DiskInfo &d : disks) {
+        const QString root = volumeRootOf(d.diskPath);
+        roots << (root.isEmpty() ? d.diskPath : root);
+    }
+    std::unique_lock<std::mutex> lock(m_lock);
     m_initFolders = disks;
+    m_initRoots = roots;
     m_disk = disks.value(0);
     m_speed = 20;
     m_stop = false;
@@ -126,7 +140,7 @@ void Scanner::setScanTmpMusicList(int mode)
     if ((mode != TmpFolder && mode != TmpNextFolder && mode != TmpPrevFolder) || busy())
         return;
     mediaTempPlayList.clear();
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     const QString song = Get_RealFilePath(g_CurMusicPlay.filePath);
     m_songFolder = song.isEmpty() ? QString() : QFileInfo(song).absolutePath();
     m_volumes = UsingUSBDiskList;
@@ -141,8 +155,10 @@ void Scanner::addScanPath(const DiskInfo &folder, int listIndex, bool withFolder
 {
     if (busy())
         return;
-    QMutexLocker lock(&m_lock);
+    const QString root = volumeRootOf(folder.diskPath);
+    std::unique_lock<std::mutex> lock(m_lock);
     m_disk = folder;
+    m_listRoot = root.isEmpty() ? folder.diskPath : root;
     m_listIndex = listIndex;
     m_withFolders = withFolders;
     m_rowLimit = std::max(0, rowLimit);
@@ -158,9 +174,10 @@ void Scanner::stop_Scanner()
     qCDebug(lcLibrary) << "#####  stop_Scanner~~~~~~~~~~~~~~" << m_listIndex;
     m_stop = true;
     m_running = false;
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     m_volumes.clear();
     m_initFolders.clear();
+    m_initRoots.clear();
 }
 
 int Scanner::scanInterval() const
@@ -192,17 +209,20 @@ Scanner::Stats Scanner::stats() const
     s.filesEntered = m_filesEntered;
     s.sheetsRead = m_sheetsRead;
     s.sheetsSkipped = m_sheetsSkipped;
+    s.namesSkipped = m_namesSkipped;
+    s.refused = m_refused;
     return s;
 }
 
 QString Scanner::scanPath() const
 {
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     return m_disk.diskPath;
 }
 
 void Scanner::run()
 {
+    const RunFence::Scope ended(m_fence);
     m_threadRunId = m_runId; // written before start(), unchanged while this run goes on
     m_lastPace = Clock::now();
     emit scanStart();

@@ -1,10 +1,15 @@
-// Album and artist tags of one file, as the scanner enters them.
+// Album and artist tags of one file as the scanner enters them; whether a
+// file went away; the scanner's lines about entries it skips.
 #include "scanner.h"
 
 #include "apetag.h"
 #include "ffmpegptr.h"
 #include "textencoding.h"
 
+#include "globals.h"
+#include "logging.h"
+
+#include <QDebug>
 #include <QFile>
 
 void Scanner::get_musicInfo(const QString &path, bool apeTag, QString *artist, QString *album)
@@ -30,4 +35,18 @@ void Scanner::get_musicInfo(const QString &path, bool apeTag, QString *artist, Q
         else if (key == "artist")
             *artist = get_UTF8String(e->value);
     }
+}
+
+bool Scanner::hasVanished(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return true;
+    char byte = 0;
+    return f.size() > 0 && f.read(&byte, 1) != 1;
+}
+
+void Scanner::report(const QString &line)
+{
+    qCWarning(lcLibrary).noquote() << line;
 }

@@ -7,6 +7,7 @@
 #include "pcmformat.h"
 #include "resampler.h"
 #include "textencoding.h"
+#include "volumepath.h"
 
 extern "C" {
 #include <libavutil/mathematics.h>
@@ -101,6 +102,11 @@ bool AudioDecoder::open(const QString &filePath, int startSeconds, bool reback)
 {
     stop(false);
     if (!QFile::exists(filePath)) {
+        emit playOver();
+        return false;
+    }
+    if (!isRegularFile(filePath)) {
+        qCInfo(lcPlayback).noquote() << QStringLiteral("not a regular file, not played: ") + filePath;
         emit playOver();
         return false;
     }

@@ -1,4 +1,5 @@
 #include "cueresolve.h"
+#include "logging.h"
 
 #include "cuefiles.h"
 #include "ffmpegptr.h"
@@ -7,6 +8,7 @@
 #include "sacd_dsf.h"
 #include "sacd_media.h"
 #include "textencoding.h"
+#include "volumepath.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -33,6 +35,9 @@ double dsdFileLength(const QString &path, const QString &suffix)
 AudioFileInfo probeAudioFile(const QString &path)
 {
     AudioFileInfo info;
+    // Opening a FIFO blocks; a device never ends.
+    if (!isRegularFile(path))
+        return info;
     const QString suffix = QFileInfo(path).suffix().toLower();
     const QByteArray file = QFile::encodeName(path);
     if (const KLVMedia::FormatPtr fmt = KLVMedia::openInput(file.constData())) {
@@ -63,10 +68,22 @@ QString resolveCueItem(const QString &sheetPath, const QString &title, const Aud
     if (QFileInfo(sheetPath).suffix().toLower() != QLatin1String("cue"))
         return QString();
     CueFiles cue(sheetPath);
+    for (const QString &note : cue.notes())
+        qCInfo(lcPlayback).noquote() << QStringLiteral("CUE sheet %1: %2").arg(sheetPath, note);
     // A sheet that does not parse is skipped like one without a file.
     if (!cue.Is_Correct_CUE())
         return QString();
     const QString audioPath = cue.getSrcFile().filePath();
+    // The audio file must lie on the sheet's volume (a sheet on no mounted
+    // volume: in its own folder), be a regular file and not a sheet.
+    QString root = volumeRootOf(sheetPath);
+    if (root.isEmpty())
+        root = QFileInfo(sheetPath).absolutePath();
+    const QString refusal = cueAudioRefusal(sheetPath, audioPath, canonicalRoot(root));
+    if (!refusal.isEmpty()) {
+        qCInfo(lcPlayback).noquote() << QStringLiteral("CUE sheet not played, %1: %2").arg(refusal, sheetPath);
+        return QString();
+    }
     if (!QFileInfo::exists(audioPath))
         return audioPath;
 

@@ -5,6 +5,7 @@
 #include "logging.h"
 #include "mediabuffer.h"
 #include "sacd.h"
+#include "volumepath.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -61,6 +62,10 @@ bool DsdDecoder::open(const QString &spec, int startSeconds, bool reback)
     const QStringList parts = spec.split(kSeparator);
     if (!QFileInfo::exists(parts[0]))
         return false;
+    if (!isRegularFile(parts[0])) {
+        qCInfo(lcPlayback).noquote() << QStringLiteral("not a regular file, not played: ") + parts[0];
+        return false;
+    }
     path = parts[0];
     trackIndex = parts.value(1).toInt();
     areaIndex = parts.value(2).toInt();

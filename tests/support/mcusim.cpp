@@ -29,20 +29,27 @@ void McuSim::stop()
     m_process.reset();
 }
 
-void McuSim::control(const QString &line) const
+int McuSim::control(const QString &line) const
 {
-    auto seen = [this, line] {
+    int after = -1; // position after the last event of this command
+    auto seen = [this, line, &after] {
+        const QList<QJsonObject> all = transcript();
         int n = 0;
-        for (const QJsonObject &o : transcript())
-            n += o.value(QStringLiteral("command")).toString() == line;
+        for (int i = 0; i < all.size(); ++i) {
+            if (all.at(i).value(QStringLiteral("command")).toString() == line) {
+                ++n;
+                after = i + 1;
+            }
+        }
         return n;
     };
     const int before = seen();
     QFile f(m_sb.path(QStringLiteral("/var/run/mcu.ctl")));
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Append));
+    [&] { QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Append)); }();
     f.write(line.toUtf8() + '\n');
     f.close();
-    QTRY_COMPARE_WITH_TIMEOUT(seen(), before + 1, 10000);
+    [&] { QTRY_COMPARE_WITH_TIMEOUT(seen(), before + 1, 10000); }();
+    return after;
 }
 
 QList<QJsonObject> McuSim::transcript() const

@@ -32,7 +32,9 @@ public:
 
     // Appends a control line (mcu_sim.py --help lists them) and waits until
     // the simulator has taken it (its "command" event in the transcript).
-    void control(const QString &line) const;
+    // Returns the transcript position right after that event, from where the
+    // command holds.
+    int control(const QString &line) const;
 
     // Every line of the transcript, one JSON object each.
     QList<QJsonObject> transcript() const;

@@ -86,6 +86,10 @@ int runDb(const QStringList &argsIn)
         klvtool::err(QStringLiteral("klvtool db: %1 is not a library file (%2)").arg(file, why));
         return 1;
     }
+    // A view never repairs the file; it says when the file is damaged.
+    const QString check = db.checkFile(10000);
+    if (!check.isEmpty() && check != QLatin1String("ok"))
+        klvtool::err(QStringLiteral("klvtool db: the library file is damaged: ") + check);
     // Every recorded volume counts as mounted at its stored mount point.
     QList<int> statuses;
     const QVector<DiskInfo> disks = db.read_DiskList(&statuses);

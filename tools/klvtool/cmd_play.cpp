@@ -18,6 +18,7 @@
 #include "sacd_dsdiff.h"
 #include "sacd_dsf.h"
 #include "sacd_media.h"
+#include "volumepath.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -143,8 +144,13 @@ int runPlay(const QStringList &argsIn)
     const int selector = item.indexOf(QStringLiteral("__M__"));
     const QFileInfo info(selector < 0 ? item : item.left(selector));
     const QString path = info.absoluteFilePath();
-    if (!info.isFile()) {
+    if (!info.exists()) {
         klvtool::err(QStringLiteral("klvtool play: no file ") + path);
+        return 1;
+    }
+    // Only regular files are played: a FIFO blocks the open, a device never ends.
+    if (!isRegularFile(path)) {
+        klvtool::err(QStringLiteral("klvtool play: not a regular file (a FIFO, device or folder): ") + path);
         return 1;
     }
     if (selector >= 0) {

@@ -153,13 +153,15 @@ int runScan(const QStringList &argsIn)
         printRows(dbFile, disk);
     const Scanner::Stats s = scanner.stats();
     klvtool::out(QStringLiteral("scan: volume %1, %2 folders found, %3 read, %4 rows entered, %5 CUE sheets read, "
-                                "%6 already complete, unfinished %7, %8 s")
+                                "%6 already complete, %7 names not UTF-8, %8 refused, unfinished %9, %10 s")
                      .arg(disk.diskID)
                      .arg(s.foldersFound)
                      .arg(s.foldersRead)
                      .arg(s.filesEntered)
                      .arg(s.sheetsRead)
                      .arg(s.sheetsSkipped)
+                     .arg(s.namesSkipped)
+                     .arg(s.refused)
                      .arg(unfinished ? QStringLiteral("true") : QStringLiteral("false"))
                      .arg(seconds, 0, 'f', 3));
     return unfinished ? 3 : 0;
