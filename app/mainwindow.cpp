@@ -172,6 +172,7 @@ void MainWindow::mainWindowInit()
     m_loading->hide();
     // The browser is given the loading widget and the popup message.
     browserInit(content);
+    serviceInit(content);
     m_animation = new AnimationPack(this);
     if (m_logo)
         m_logo->raise();

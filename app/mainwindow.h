@@ -15,6 +15,7 @@
 //   mainwindow_keys.cpp      key controller, steering-wheel keys, key actions
 //   mainwindow_screens.cpp   screens, history, status messages, sources, disk removal
 //   mainwindow_browser.cpp   the track browser and the phone app's list service
+//   mainwindow_service.cpp   firmware upgrade screen, diagnostics, key learning, About
 
 #include "records.h"
 #include "textopacity.h"
@@ -24,6 +25,7 @@
 #include <QPointer>
 #include <QString>
 
+class AboutForm;
 class AnimationPack;
 class AudioDecoder;
 class AudioPlayer;
@@ -32,6 +34,7 @@ class CustomMessage;
 class DataBase;
 class DataCommunication;
 class DsdDecoder;
+class ElectricCheckForm;
 class GpioCtrl;
 class KeyPressTimer;
 class Loading;
@@ -43,6 +46,8 @@ class QSettings;
 class QTimer;
 class Scanner;
 class TrackMainForm;
+class UpgradeForm;
+class WheelStudyForm;
 class WireSerialThread;
 
 class MainWindow : public QMainWindow
@@ -79,6 +84,10 @@ public:
     CustomMessage *popupMessage() const { return m_popupMessage; }
     TrackMainForm *trackForm() const { return m_trackForm; }
     musiclist_forapp *appList() const { return m_appList; }
+    UpgradeForm *upgradeForm() const { return m_upgradeForm; }
+    ElectricCheckForm *electricCheckForm() const { return m_electricForm; }
+    WheelStudyForm *wheelStudyForm() const { return m_wheelStudyForm; }
+    AboutForm *aboutForm() const { return m_aboutForm; }
     bool logoShown() const { return !m_logo.isNull(); }
     // The source the controller acts for: system byte 0.
     static int currentSource();
@@ -132,6 +141,10 @@ public slots:
     void Mcu_Version_Error(bool mflag);
     void Mac_NotSupport(bool notSupported);
     void DaemontimeOut();
+    // The service pages (mainwindow_service.cpp).
+    void Open_ElectricCheckGui();
+    void Open_WheelStudyGui();
+    void Open_AboutGui();
 
 public:
     // Playback control.
@@ -224,6 +237,20 @@ private:
     void openBrowser();
     void leaveForNowPlaying();
 
+    // The service screens (mainwindow_service.cpp).
+    void serviceInit(const QRect &content);
+    void serviceSlotsInit();
+    QWidget *servicePage(int screen) const;
+    void openServicePage(int screen);
+    void Slot_UpgradeFailed();
+    // Keys on a service page; false when the screen is not one.
+    bool serviceKnobClicked(int screen, bool longPress);
+    bool serviceKnobChanged(int screen, bool up, int steps);
+    // The page's back action: true when it has no level left.
+    bool serviceBackAction(int screen);
+    // Steering-wheel readings while a key is being learned.
+    void studyPoll();
+
     // MCU status handlers (mainwindow_link.cpp).
     bool Process_GetDirList_Order();
     void Process_Dimmer_Data();
@@ -289,6 +316,10 @@ private:
     Loading *m_loading = nullptr;
     AnimationPack *m_animation = nullptr;
     KeyPressTimer *m_keyTimer = nullptr;
+    UpgradeForm *m_upgradeForm = nullptr;
+    ElectricCheckForm *m_electricForm = nullptr;
+    WheelStudyForm *m_wheelStudyForm = nullptr;
+    AboutForm *m_aboutForm = nullptr;
 
     // Timers of the window.
     QTimer *m_seekTimer = nullptr;         // seek commit, 900 / 2000 ms

@@ -16,6 +16,7 @@
 #include "scanner.h"
 #include "soundfunctions.h"
 #include "trackmainform.h"
+#include "wheelstudyform.h"
 #include "wireserialthread.h"
 
 #include <QDateTime>
@@ -343,6 +344,8 @@ void MainWindow::knobClicked(bool longPress)
             m_trackForm->click_Current_Row();
         return;
     }
+    if (serviceKnobClicked(screen, longPress))
+        return;
     if (screen != ScreenMain) {
         qCInfo(lcApp).noquote()
             << QStringLiteral("knob press on screen %1: that screen is not part of this build").arg(screen);
@@ -367,6 +370,8 @@ void MainWindow::knobChanged(bool up, int steps)
             m_trackForm->change_Current_Row(up, steps);
         break;
     default:
+        if (serviceKnobChanged(g_CurMusicPlay.currentScreen, up, steps))
+            break;
         qCInfo(lcApp).noquote() << QStringLiteral("knob turn on screen %1: that screen is not part of this build")
                                        .arg(g_CurMusicPlay.currentScreen);
         break;
@@ -478,6 +483,8 @@ void MainWindow::Wheel_Control(unsigned char value, bool ladder2)
         m_wheelRepeat = 0;
         m_wheelLastKey = -1;
         showPopup(tr("已清除异常指令"), KindWarning);
+        if (m_wheelStudyForm && m_wheelStudyForm->isVisible())
+            m_wheelStudyForm->InitWheelTypeWidgets();
         return;
     }
     // Volume keys repeat while held; the others act once per press.

@@ -8,6 +8,7 @@
 #include "checkdiskclass.h"
 #include "custommessage.h"
 #include "datacommunication.h"
+#include "electriccheckform.h"
 #include "globals.h"
 #include "linkglobals.h"
 #include "loading.h"
@@ -19,6 +20,8 @@
 #include "textopacity.h"
 #include "trackmainform.h"
 #include "uiassets.h"
+#include "upgradeform.h"
+#include "wheelstudyform.h"
 
 #include <QTimer>
 
@@ -311,6 +314,11 @@ void MainWindow::Hide_CurrentGuis(bool withNav, int screen)
         if (m_navForm)
             m_navForm->setType(false);
     }
+    if (QWidget *page = servicePage(id)) {
+        page->hide();
+        if (m_navForm)
+            m_navForm->setType(false);
+    }
     if (withNav && m_navForm)
         m_navForm->hide();
 }
@@ -331,6 +339,12 @@ void MainWindow::Show_CurrentGuis(bool withNav)
             m_navForm->setWindowTitle(m_trackForm->currentTitle());
         }
     }
+    if (QWidget *page = servicePage(g_CurMusicPlay.currentScreen)) {
+        if (m_mainForm)
+            m_mainForm->hide();
+        page->show();
+        page->raise();
+    }
 }
 
 void MainWindow::CloseAllWindows(bool withNav)
@@ -345,6 +359,8 @@ void MainWindow::CloseAllWindows(bool withNav)
         m_popupSelect->hide();
     Hide_CurrentGuis(withNav, ScreenBrowser);
     Hide_CurrentGuis(withNav, ScreenMain);
+    for (int screen : {ScreenElectricCheck, ScreenWheelStudy, ScreenAbout})
+        Hide_CurrentGuis(withNav, screen);
     returnToRoot();
 }
 
@@ -398,6 +414,12 @@ void MainWindow::Prev_Gui_Nav(bool longPress)
     case ScreenBrowser:
         // Up one level; from the first page back to the main screen.
         if (m_trackForm && !m_trackForm->Prev_Gui_Action(true, true))
+            return;
+        [[fallthrough]];
+    case ScreenElectricCheck:
+    case ScreenWheelStudy:
+    case ScreenAbout:
+        if (!serviceBackAction(g_CurMusicPlay.currentScreen))
             return;
         [[fallthrough]];
     default:
@@ -552,6 +574,8 @@ void MainWindow::DialOutDisk(const QString &path)
     m_pauseCheckTimer->stop();
     if (m_trackForm)
         m_trackForm->Check_DialOut_Disk(path);
+    if (m_electricForm && m_electricForm->isVisible())
+        m_electricForm->Check_DialOut_Disk();
     if (!UsingUSBDiskList.isEmpty()) {
         if (g_CurMusicPlay.currentScreen == ScreenMain && currentSource() == SourceUsb)
             QTimer::singleShot(2000, this, [this] { Check_Show_MainGui(false); });
@@ -591,6 +615,10 @@ void MainWindow::showLoading(int code)
 
 void MainWindow::setPersent(int value)
 {
+    if (m_bUpMCUFlag && m_upgradeForm && m_upgradeForm->isVisible()) {
+        m_upgradeForm->setPersent(value);
+        return;
+    }
     if (m_loading && m_loading->isVisible())
         m_loading->setPersent(value);
 }

@@ -104,9 +104,6 @@ void MainWindow::slotsInit()
     connect(m_dataComm, &DataCommunication::sig_versionError, this, &MainWindow::Mcu_Version_Error, queued);
     connect(m_dataComm, &DataCommunication::sig_UpgradeReboot, this, &MainWindow::Slot_UpgradeReboot, queued);
     connect(
-        m_dataComm, &DataCommunication::sig_upgradeFailed, this,
-        [] { qCInfo(lcApp).noquote() << QStringLiteral("firmware upgrade failed"); }, queued);
-    connect(
         m_dataComm, &DataCommunication::sig_Notsupport, this,
         [this] {
             m_popupSelect->hide();
@@ -217,4 +214,5 @@ void MainWindow::slotsInit()
     connect(m_popupSelect, &PopupSelect::sig_WheelChanged, this, [this] { m_database->update_CurWheelDefVal(); });
 
     browserSlotsInit();
+    serviceSlotsInit();
 }

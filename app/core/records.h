@@ -62,6 +62,8 @@ enum ScreenId : int {
     ScreenSetup = 3,
     ScreenFreqSwitch = 4,
     ScreenElectricCheck = 5,
+    ScreenWheelStudy = 6, // steering-wheel key learning, above the setup screen
+    ScreenAbout = 7,      // the About page, above the setup screen
 };
 
 // One playable item of a play list. A DSD image item's path carries
