@@ -606,10 +606,17 @@ void AudioDecoder::klv_decoding()
 
     while (running) {
         BytequeueBuffer *queue = m_MediaBuffer.pcmBuffer.load();
+        // The watchdog is disarmed once per wait: nothing arms it again
+        // before frames are received, and a signal per 10 ms step woke the
+        // GUI thread 100 times a second for as long as a song played.
+        bool disarmed = false;
         while (m_UsedBufSize >= m_bufSize || (queue && queue->isFull())
                || (!m_convert && m_MediaBuffer.secondsAhead > 8)) {
             QThread::msleep(10);
-            emit sig_StopCheckDecode();
+            if (!disarmed) {
+                emit sig_StopCheckDecode();
+                disarmed = true;
+            }
             if (!running)
                 break;
         }
