@@ -20,6 +20,7 @@
 #include "navform.h"
 #include "popupselect.h"
 #include "scanner.h"
+#include "setlanguage.h"
 #include "soundfunctions.h"
 #include "textopacity.h"
 #include "trackmainform.h"
@@ -115,6 +116,8 @@ void MainWindow::InitMusicDB()
     QTlog(QStringLiteral("database verson: %1 %2").arg(QString(g_CurMusicPlay.dbVersion), DB_Versions));
     if (QString(g_CurMusicPlay.dbVersion) != DB_Versions)
         m_database->CreateDataBase(true);
+    if (LanguageID != 0)
+        SetLanguage::GetLanguageInstance()->ChangeLanguage(LanguageID);
 
     appListInit();
     m_checkDisk = new CheckDiskClass(this);
@@ -170,6 +173,7 @@ void MainWindow::mainWindowInit()
     m_loading->hide();
     // The browser is given the loading widget and the popup message.
     browserInit(content);
+    setupInit(content);
     m_animation = new AnimationPack(this);
     if (m_logo)
         m_logo->raise();
@@ -204,6 +208,7 @@ void MainWindow::timerInit()
     connect(m_groundKeyTimer, &QTimer::timeout, this, [this] {
         for (int &n : m_groundKeys)
             n = 0;
+        m_groundSequence.clear();
     });
     connect(m_wheelBusyTimer, &QTimer::timeout, this, [this] { m_wheelBusy = false; });
     connect(m_wheelErrorTimer, &QTimer::timeout, this, &MainWindow::Slot_CheckKeysErrorTimer);
@@ -299,11 +304,4 @@ void MainWindow::resetFactorySetting()
 {
     // The factory reset of the DSP: the change scanner writes block 96 once.
     BOOL_ResetFactory = true;
-}
-
-void MainWindow::setLanguageChanged()
-{
-    if (m_database)
-        m_database->update_Config(QStringLiteral("languageID"), QString::number(LanguageID));
-    g_TempData.languageID = LanguageID;
 }

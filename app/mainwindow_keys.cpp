@@ -5,6 +5,7 @@
 
 #include "checkdiskclass.h"
 #include "custommessage.h"
+#include "dividerswitchform.h"
 #include "globals.h"
 #include "keypresstimer.h"
 #include "linkglobals.h"
@@ -13,6 +14,7 @@
 #include "navform.h"
 #include "popupselect.h"
 #include "scanner.h"
+#include "setupform.h"
 #include "soundfunctions.h"
 #include "trackmainform.h"
 #include "wireserialthread.h"
@@ -105,8 +107,11 @@ void MainWindow::Process_WireKeyClicked(int key, int action)
         if (action == Pressed) {
             held = false;
         } else if (action == Held) {
+            // On the setup screen a long press counts once however long it is held.
+            const bool first = !held;
             held = true;
-            key == KeyNext ? nextPressClicked(true) : prevPressClicked(true);
+            if (first || g_CurMusicPlay.currentScreen != ScreenSetup)
+                key == KeyNext ? nextPressClicked(true) : prevPressClicked(true);
         } else if (!held) {
             key == KeyNext ? nextPressClicked(false) : prevPressClicked(false);
         } else {
@@ -288,6 +293,12 @@ void MainWindow::playPausePressClicked(bool longPress)
             playModeSwitch();
         return;
     }
+    if (g_CurMusicPlay.currentScreen == ScreenFreqSwitch) {
+        // The frequency-switch screen takes the Play key as its submit key.
+        if (m_dividerForm)
+            m_dividerForm->submit();
+        return;
+    }
     if (m_playPauseBusy)
         return;
     m_playPauseBusy = true;
@@ -334,6 +345,13 @@ void MainWindow::srcPressClicked(bool longPress)
 
 void MainWindow::knobClicked(bool longPress)
 {
+    // An open popup selector takes the knob: a press confirms it (a search
+    // in progress cannot be confirmed).
+    if (m_popupSelect && m_popupSelect->isVisible()) {
+        if (!longPress && m_popupSelect->type() != SetupForm::PopupSearching && !m_popupSelect->isBusy())
+            m_popupSelect->popupClicked();
+        return;
+    }
     if (keyBlocked())
         return;
     const int screen = g_CurMusicPlay.currentScreen;
@@ -342,6 +360,15 @@ void MainWindow::knobClicked(bool longPress)
             m_trackForm->click_Current_Row();
         return;
     }
+    if (screen == ScreenSetup && m_setupForm) {
+        if (!longPress || m_setupForm->currentPage() == SetupForm::PresetPage)
+            m_setupForm->click_Current_Row();
+        else
+            CountGoundKeys(KeyKnobPress);
+        return;
+    }
+    if (screen == ScreenFreqSwitch)
+        return;
     if (screen != ScreenMain) {
         QTlog(QStringLiteral("knob press on screen %1: that screen is not part of this build").arg(screen));
         return;
@@ -354,6 +381,11 @@ void MainWindow::knobClicked(bool longPress)
 
 void MainWindow::knobChanged(bool up, int steps)
 {
+    if (m_popupSelect && m_popupSelect->isVisible()) {
+        if (!m_popupSelect->isBusy())
+            m_popupSelect->updateData(up);
+        return;
+    }
     if (keyBlocked())
         return;
     switch (g_CurMusicPlay.currentScreen) {
@@ -363,6 +395,14 @@ void MainWindow::knobChanged(bool up, int steps)
     case ScreenBrowser:
         if (m_trackForm)
             m_trackForm->change_Current_Row(up, steps);
+        break;
+    case ScreenSetup:
+        if (m_setupForm)
+            m_setupForm->change_Current_Row(up, steps);
+        break;
+    case ScreenFreqSwitch:
+        if (m_dividerForm)
+            m_dividerForm->change_Current_Row(up, steps);
         break;
     default:
         QTlog(QStringLiteral("knob turn on screen %1: that screen is not part of this build")
@@ -425,9 +465,11 @@ void MainWindow::remoteFileManageClicked()
 // the counts reset 4000 ms after the last press.
 void MainWindow::CountGoundKeys(int key)
 {
-    if (key >= 0 && key < 4)
-        ++m_groundKeys[key];
+    const int slot = key == KeyKnobPress ? 3 : key;
+    if (slot >= 0 && slot < 4)
+        ++m_groundKeys[slot];
     m_groundKeyTimer->start(4000);
+    groundKeySequence(key);
 }
 
 // ------------------------------------------------------------ steering wheel

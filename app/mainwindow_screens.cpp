@@ -7,12 +7,14 @@
 #include "checkdiskclass.h"
 #include "custommessage.h"
 #include "datacommunication.h"
+#include "dividerswitchform.h"
 #include "globals.h"
 #include "linkglobals.h"
 #include "loading.h"
 #include "mainusbbtform.h"
 #include "navform.h"
 #include "popupselect.h"
+#include "setupform.h"
 #include "soundfunctions.h"
 #include "soundtables.h"
 #include "textopacity.h"
@@ -270,6 +272,10 @@ void MainWindow::Slot_beopenGui(int mGui)
         openBrowser();
         return;
     }
+    if (mGui == ScreenSetup) {
+        openSetup();
+        return;
+    }
     m_screenChanging = false;
     QTlog(QStringLiteral("screen %1 asked for: that screen is not part of this build").arg(mGui));
     if (m_mainForm)
@@ -282,7 +288,16 @@ void MainWindow::Open_SetupGui()
         showPopup(tr("APP已连接\n不可进入设置界面"), KindNone);
         return;
     }
-    QTlog(QStringLiteral("the setup screen is not part of this build"));
+    if (!m_setupForm || g_CurMusicPlay.currentScreen == ScreenSetup || m_animation->isRunning() || m_screenChanging)
+        return;
+    m_screenChanging = true;
+    if (m_popupMessage && m_popupMessage->isVisible())
+        m_popupMessage->closeMessageDlg();
+    // The now-playing screen slides out and asks for the setup screen.
+    if (messageShowing())
+        QTimer::singleShot(100, this, [this] { m_mainForm->setOpacityType(ScreenSetup); });
+    else
+        m_mainForm->setOpacityType(ScreenSetup);
 }
 
 void MainWindow::Open_DiskManageGui()
@@ -310,6 +325,13 @@ void MainWindow::Hide_CurrentGuis(bool withNav, int screen)
         if (m_navForm)
             m_navForm->setType(false);
     }
+    if (id == ScreenSetup && m_setupForm) {
+        m_setupForm->hide();
+        if (m_navForm)
+            m_navForm->setType(false);
+    }
+    if (id == ScreenFreqSwitch && m_dividerForm)
+        m_dividerForm->hide();
     if (withNav && m_navForm)
         m_navForm->hide();
 }
@@ -330,6 +352,16 @@ void MainWindow::Show_CurrentGuis(bool withNav)
             m_navForm->setWindowTitle(m_trackForm->currentTitle());
         }
     }
+    if (g_CurMusicPlay.currentScreen == ScreenSetup && m_setupForm) {
+        if (m_mainForm)
+            m_mainForm->hide();
+        m_setupForm->show();
+        m_setupForm->raise();
+        if (m_navForm) {
+            m_navForm->setType(true);
+            m_navForm->setWindowTitle(m_setupForm->currentTitle());
+        }
+    }
 }
 
 void MainWindow::CloseAllWindows(bool withNav)
@@ -343,7 +375,11 @@ void MainWindow::CloseAllWindows(bool withNav)
     if (m_popupSelect && m_popupSelect->isVisible())
         m_popupSelect->hide();
     Hide_CurrentGuis(withNav, ScreenBrowser);
+    Hide_CurrentGuis(withNav, ScreenSetup);
+    Hide_CurrentGuis(withNav, ScreenFreqSwitch);
     Hide_CurrentGuis(withNav, ScreenMain);
+    if (m_setupForm)
+        m_setupForm->resetToMain();
     returnToRoot();
 }
 
@@ -393,6 +429,28 @@ void MainWindow::Prev_Gui_Nav(bool longPress)
     switch (g_CurMusicPlay.currentScreen) {
     case ScreenMain:
         Update_MainGui();
+        return;
+    case ScreenFreqSwitch:
+        Hide_CurrentGuis(false, ScreenFreqSwitch);
+        getPreviousInterfaceID(false);
+        g_CurMusicPlay.currentScreen =
+            InterfaceNavigationList.isEmpty() ? int(ScreenMain) : InterfaceNavigationList.last();
+        QTimer::singleShot(300, this, [this] { Show_CurrentGuis(true); });
+        return;
+    case ScreenSetup:
+        // Up one level; from the main page back to the main screen.
+        if (m_setupForm && !m_setupForm->Prev_Gui_Action())
+            return;
+        if (m_returning)
+            return;
+        m_returning = true;
+        QTimer::singleShot(450, this, [this] {
+            Hide_CurrentGuis(false, 0);
+            getPreviousInterfaceID(false);
+            g_CurMusicPlay.currentScreen =
+                InterfaceNavigationList.isEmpty() ? int(ScreenMain) : InterfaceNavigationList.last();
+            QTimer::singleShot(300, this, &MainWindow::finishScreenReturn);
+        });
         return;
     case ScreenBrowser:
         // Up one level; from the first page back to the main screen.

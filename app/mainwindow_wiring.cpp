@@ -216,4 +216,5 @@ void MainWindow::slotsInit()
     connect(m_popupSelect, &PopupSelect::sig_WheelChanged, this, [this] { m_database->update_CurWheelDefVal(); });
 
     browserSlotsInit();
+    setupSlotsInit();
 }
