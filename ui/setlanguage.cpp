@@ -16,13 +16,26 @@ SetLanguage *SetLanguage::GetLanguageInstance()
     return instance;
 }
 
+namespace {
+QString &resourceDir()
+{
+    static QString dir = QStringLiteral(":/lang/Language/");
+    return dir;
+}
+} // namespace
+
+void SetLanguage::setResourceDir(const QString &dir)
+{
+    resourceDir() = dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+}
+
 QString SetLanguage::resourceOf(int id)
 {
     switch (id) {
     case 1:
-        return QStringLiteral(":/lang/Language/QT_English.qm");
+        return resourceDir() + QStringLiteral("QT_English.qm");
     case 2:
-        return QStringLiteral(":/lang/Language/QT_Korea.qm");
+        return resourceDir() + QStringLiteral("QT_Korea.qm");
     default:
         return QString();
     }

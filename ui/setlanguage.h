@@ -19,6 +19,9 @@ public:
 
     // The translation resource of a language id ("" for Chinese and unknown ids).
     static QString resourceOf(int id);
+    // Where the translation files are looked for (":/lang/Language/"; tests
+    // point it elsewhere to see a file go missing).
+    static void setResourceDir(const QString &dir);
 
     void ChangeLanguage(int id);
     int currentLanguage() const { return m_current; }
