@@ -9,6 +9,7 @@
 #include "dividerswitchform.h"
 #include "globals.h"
 #include "linkglobals.h"
+#include "listviewwidget.h"
 #include "loading.h"
 #include "mainusbbtform.h"
 #include "navform.h"
@@ -18,6 +19,8 @@
 #include "trackmainform.h"
 #include "wireserialthread.h"
 
+#include <QElapsedTimer>
+#include <QEvent>
 #include <QTimer>
 
 namespace {
@@ -32,6 +35,43 @@ constexpr int kKnob = 4;
 // do nothing else there, so ordinary use never makes one by chance.
 const QList<int> kFreqSwitchSequence = {kPlay, kPlay, kNext, kNext};
 const QList<int> kDiagnosticsSequence = {kPlay, kPlay, kPrev, kPrev};
+
+// Logs once when a widget has painted itself again after a language switch,
+// with the machine's monotonic clock, so that the time from the key to the
+// new texts on the screen can be read from outside.
+class RepaintProbe : public QObject
+{
+public:
+    RepaintProbe(QWidget *target, int language)
+        : QObject(target)
+        , m_language(language)
+    {
+        target->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && !m_done) {
+            m_done = true;
+            // Logged once this paint has been done.
+            QTimer::singleShot(0, this, [this, watched] {
+                watched->removeEventFilter(this);
+                QElapsedTimer now;
+                now.start();
+                QTlog(QStringLiteral("setup repainted in language %1 mono=%2")
+                          .arg(m_language)
+                          .arg(now.msecsSinceReference() / 1000.0, 0, 'f', 3));
+                deleteLater();
+            });
+        }
+        return false;
+    }
+
+private:
+    int m_language;
+    bool m_done = false;
+};
 
 } // namespace
 
@@ -122,7 +162,7 @@ void MainWindow::openSetup()
         m_navForm->setType(true);
         m_navForm->setWindowTitle(m_setupForm->currentTitle());
     }
-    QTlog(QStringLiteral("setup screen opened"));
+    QTlog(QStringLiteral("setup screen opened: \"%1\"").arg(m_setupForm->currentTitle()));
     QTimer::singleShot(150, this, [this] {
         if (g_CurMusicPlay.currentScreen != ScreenSetup || !m_setupForm)
             return;
@@ -186,17 +226,22 @@ void MainWindow::Close_SearchQXSys(bool closed)
 
 void MainWindow::setLanguageChanged()
 {
-    SetLanguage::GetLanguageInstance()->ChangeLanguage(LanguageID);
+    // Stored first: a power cut during the repaint keeps the choice.
     if (m_database)
         m_database->update_Config(QStringLiteral("languageID"), QString::number(LanguageID));
     g_TempData.languageID = LanguageID;
-    QTlog(QStringLiteral("language %1").arg(LanguageID));
+    QTlog(QStringLiteral("language setting stored: %1").arg(LanguageID));
+    SetLanguage::GetLanguageInstance()->ChangeLanguage(LanguageID);
 }
 
 void MainWindow::RefreshUI()
 {
-    if (m_setupForm && g_CurMusicPlay.currentScreen == ScreenSetup)
+    if (m_setupForm && g_CurMusicPlay.currentScreen == ScreenSetup) {
+        new RepaintProbe(m_setupForm->list()->viewport(), LanguageID);
         m_setupForm->retranslate();
+        QTlog(QStringLiteral("setup texts reloaded: \"%1\", \"%2\"")
+                  .arg(m_setupForm->currentTitle(), m_setupForm->rowText(m_setupForm->currentRow())));
+    }
     if (m_dividerForm) {
         m_dividerForm->retranslate();
         if (g_CurMusicPlay.currentScreen == ScreenFreqSwitch && m_navForm)

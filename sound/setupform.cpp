@@ -342,9 +342,15 @@ void SetupForm::rebuild(int keepRow)
             info.rightText = hertz(crossoverFrequency(CrossoverRow(r.arg)));
         if (r.code == OpenPage && r.page == PeqBandPage)
             info.rightText = hertz(m_nCurProgram.u16(Image::inputSlot(0, r.arg)));
+        // A state row shows its value as plain text: nothing to turn.
+        if (r.code == ShowBtState)
+            info.rightText = valueText(r);
+        // The About row opens a screen.
+        if (r.code == ActAbout)
+            info.type = 0;
         m_list->setListData(info);
         ListSelectData *sel = nullptr;
-        if (isValueCode(r.code) || r.code == ShowBtState) {
+        if (isValueCode(r.code)) {
             sel = new ListSelectData;
             sel->initDataType(&info);
             m_list->rowWidget(i)->setValueWidget(sel);
@@ -444,7 +450,7 @@ QString SetupForm::rowValue(int row) const
     if (currentPage() == TimePage)
         return m_timeForm->rowValue(row);
     ListSelectData *sel = m_values.value(row);
-    return sel ? sel->valueLabel()->text() : QString();
+    return sel ? sel->valueLabel()->text() : m_list->rowInfo(row).rightText;
 }
 
 bool SetupForm::selectRowByCode(Code code)
@@ -682,8 +688,12 @@ void SetupForm::change_Current_Row(bool up, int steps)
 
 void SetupForm::openConfirm(int type, const QString &text)
 {
-    if (m_popup)
-        m_popup->setType(type, text);
+    if (!m_popup)
+        return;
+    m_popup->setType(type, text);
+    // The knob chooses, its press confirms; a factory reset offers "cancel"
+    // first so that a stray press undoes nothing.
+    m_popup->setChoices({tr("取消"), tr("确定")}, type == PopupClearAll ? 0 : 1);
 }
 
 void SetupForm::click_Current_Row()
@@ -762,7 +772,16 @@ bool SetupForm::Prev_Gui_Action()
 
 void SetupForm::popupConfirmed(int type, int choice)
 {
-    Q_UNUSED(choice);
+    if (type == PopupSearching)
+        return;
+    if (choice != 1) {
+        // Cancelled.
+        if (m_popup)
+            m_popup->hide();
+        m_rateChoice = -1;
+        refreshValues();
+        return;
+    }
     switch (type) {
     case PopupDefeat:
         // Defeat: treble, bass and every EQ band back to 0 dB.
@@ -776,6 +795,7 @@ void SetupForm::popupConfirmed(int type, int choice)
         emit resetFactory();
         if (m_popup) {
             m_popup->setText(tr("正在恢复原厂设置\n请等待．．．"));
+            m_popup->setChoices({});
             m_popup->setBusy(true);
         }
         break;

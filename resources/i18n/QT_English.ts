@@ -575,6 +575,14 @@ You can't undo this action.</translation>
         <translation>Restoring the factory settings,
 please wait...</translation>
     </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
 </context>
 <context>
     <name>TimeCorrention</name>

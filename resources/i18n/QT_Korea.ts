@@ -575,6 +575,14 @@
         <translation>공장 초기화 중입니다
 잠시 기다려 주십시오...</translation>
     </message>
+    <message>
+        <source>取消</source>
+        <translation>취소</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>확인</translation>
+    </message>
 </context>
 <context>
     <name>TimeCorrention</name>

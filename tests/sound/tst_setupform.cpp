@@ -360,6 +360,8 @@ private slots:
         QCOMPARE(m_nCurSystem.at(24), quint8(slot + 1));
     }
 
+    // Clear all asks first and offers "cancel" first: a press alone
+    // cancels; turning to "OK" and pressing resets.
     void clearAllAsksThenResets()
     {
         QSignalSpy reset(m_form, &SetupForm::resetFactory);
@@ -367,11 +369,17 @@ private slots:
         QVERIFY(m_form->selectRowByCode(SetupForm::ActClearAll));
         m_form->click_Current_Row();
         QCOMPARE(m_popup->type(), int(SetupForm::PopupClearAll));
+        m_popup->popupClicked();
         QCOMPARE(reset.count(), 0);
+        QCOMPARE(m_popup->type(), -1);
+
+        m_form->click_Current_Row();
+        m_popup->updateData(true);
         m_popup->popupClicked();
         QCOMPARE(reset.count(), 1);
         QVERIFY(m_popup->isBusy());
         QCOMPARE(m_popup->text(), QStringLiteral("正在恢复原厂设置\n请等待．．．"));
+        QVERIFY(m_popup->choices().isEmpty());
     }
 
     // Tavelo on searches; the cascaded rows come with an active cascade;

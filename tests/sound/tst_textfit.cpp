@@ -164,6 +164,7 @@ private slots:
             QVERIFY(popup.isVisible());
             collect(&popup, QStringLiteral("popup"), &problems);
             if (code == P::ActClearAll) {
+                popup.updateData(true);
                 popup.popupClicked(); // the restoring message
                 collect(&popup, QStringLiteral("popup"), &problems);
             }
