@@ -140,8 +140,8 @@ private slots:
         };
         QTRY_VERIFY2_WITH_TIMEOUT(saved(), qPrintable(rig.diagnostics()), kStepMs);
 
-        // Back to the main page once the confirmation has closed, preset EQ,
-        // rest on Rock (third row).
+        // Back to the main page once the confirmation has closed, then the
+        // preset EQ page.
         rig.keys(QStringLiteral("wait 2500"));
         for (int i = 0; i < 3; ++i)
             press(rig, kBack);
@@ -149,6 +149,9 @@ private slots:
         press(rig);
         const double beforeRecall =
             rig.frames([](const QJsonObject &) { return true; }).last().value("time").toDouble();
+        // The EQ edits made the user EQ current (row 11): up to the top, then
+        // down to Rock within the rest time.
+        knob(rig, -20);
         knob(rig, 2);
         auto recalled = [&] {
             const bool read = !rig.frames(
@@ -168,7 +171,7 @@ private slots:
                      .isEmpty();
             return read && current;
         };
-        QTRY_VERIFY2_WITH_TIMEOUT(recalled(), qPrintable(rig.diagnostics()), kStepMs);
+        QTRY_VERIFY2_WITH_TIMEOUT(recalled(), qPrintable(rig.log().right(4000)), kStepMs);
     }
 };
 
