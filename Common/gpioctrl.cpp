@@ -1,5 +1,6 @@
 #include "gpioctrl.h"
 
+#include "logging.h"
 #include "platform.h"
 
 #include <cassert>
@@ -28,12 +29,12 @@ GpioCtrl::GpioCtrl(unsigned int line)
 GpioCtrl::~GpioCtrl()
 {
     if (m_is_export && !m_unexported) {
-        std::printf("/sys/class/gpio/ delete ~~~~~~~~\n");
+        qCDebug(lcGpio, "/sys/class/gpio/ delete ~~~~~~~~");
         set_unexport();
     }
 }
 
-// Writes the line number to sysfs "export" or "unexport" and prints the
+// Writes the line number to sysfs "export" or "unexport" and logs the
 // outcome as "GPIO_N <what> success|failed".
 bool GpioCtrl::writeLineNumber(const char *what)
 {
@@ -45,7 +46,10 @@ bool GpioCtrl::writeLineNumber(const char *what)
         ok = ::write(m_fd, buf, m_len) == m_len;
         ::close(m_fd);
     }
-    std::printf("GPIO_%d %s %s\n", m_line, what, ok ? "success" : "failed");
+    if (ok)
+        qCDebug(lcGpio, "GPIO_%d %s success", m_line, what);
+    else
+        qCWarning(lcGpio, "GPIO_%d %s failed", m_line, what);
     return ok;
 }
 
@@ -109,14 +113,14 @@ int GpioCtrl::get_value()
     m_len = path.size();
     m_fd = ::open(path.constData(), O_RDONLY);
     if (m_fd < 0) {
-        std::printf("GPIO_%d get value failed\n", m_line);
+        qCWarning(lcGpio, "GPIO_%d get value failed", m_line);
         return m_fd;
     }
     char c = '0';
     const ssize_t n = ::read(m_fd, &c, 1);
     ::close(m_fd);
     if (n != 1) {
-        std::printf("GPIO_%d get value failed\n", m_line);
+        qCWarning(lcGpio, "GPIO_%d get value failed", m_line);
         return -1;
     }
     return c - '0';

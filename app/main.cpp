@@ -1,3 +1,4 @@
+#include "backendlog.h"
 #include "exeshellfordb.h"
 #include "globals.h"
 #include "mainwindow.h"
@@ -14,6 +15,10 @@ int main(int argc, char *argv[])
 {
     TuneAllocator();
     Platform::applyEnvironment();
+    // Every message, Qt's own included, goes to the log file; warnings also
+    // to standard error (the supervisor's output file in a sandbox).
+    installLogHandler(true, LogLevel::Warning);
+    routeBackendLogs();
     sw_getShmID(); // without shared memory the player runs with no heartbeat
 
     QApplication app(argc, argv);

@@ -1,6 +1,7 @@
 // MainWindow: construction in its ten steps, the window's timers, the
 // heartbeat and the settings file.
 #include "mainwindow.h"
+#include "logging.h"
 
 #include "animationpack.h"
 #include "audiodecoder.h"
@@ -111,9 +112,10 @@ void MainWindow::InitMusicDB()
 
     m_database = new DataBase(this);
     if (!m_database->createConnection())
-        QTlog(QStringLiteral("@@@@@@@@@@@@@@@@数据库连接不上@@@@@@@@@@@@@@@@"));
+        qCInfo(lcApp).noquote() << QStringLiteral("@@@@@@@@@@@@@@@@数据库连接不上@@@@@@@@@@@@@@@@");
     m_database->initConfig();
-    QTlog(QStringLiteral("database verson: %1 %2").arg(QString(g_CurMusicPlay.dbVersion), DB_Versions));
+    qCInfo(lcApp).noquote()
+        << QStringLiteral("database verson: %1 %2").arg(QString(g_CurMusicPlay.dbVersion), DB_Versions);
     if (QString(g_CurMusicPlay.dbVersion) != DB_Versions)
         m_database->CreateDataBase(true);
     if (LanguageID != 0)
@@ -297,7 +299,7 @@ void MainWindow::Ini_Updata_mediainfo(const QString &description, bool resetTime
 
 void MainWindow::RebuilDataBaseOver()
 {
-    QTlog(QStringLiteral("library database repaired"));
+    qCInfo(lcApp).noquote() << QStringLiteral("library database repaired");
 }
 
 void MainWindow::resetFactorySetting()

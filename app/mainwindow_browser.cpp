@@ -1,5 +1,6 @@
 // MainWindow: the track browser (screen 2) and the phone app's music list
 // service: their creation, their connections and opening the browser.
+#include "logging.h"
 #include "mainwindow.h"
 
 #include "checkdiskclass.h"
@@ -142,7 +143,7 @@ void MainWindow::openBrowser()
         m_navForm->setWindowTitle(m_trackForm->currentTitle());
     }
     setInterfaceNavigation(ScreenBrowser);
-    QTlog(QStringLiteral("browser opened on \"%1\"").arg(m_trackForm->currentTitle()));
+    qCInfo(lcApp).noquote() << QStringLiteral("browser opened on \"%1\"").arg(m_trackForm->currentTitle());
     QTimer::singleShot(150, this, [this] {
         if (g_CurMusicPlay.currentScreen != ScreenBrowser || !m_trackForm)
             return;

@@ -1,6 +1,7 @@
 // MainWindow: keys. The key controller's front-panel keys, knob and remote
 // keys, the steering-wheel keys read from the MCU's AD lines, and what each
 // does on the screen that is shown.
+#include "logging.h"
 #include "mainwindow.h"
 
 #include "checkdiskclass.h"
@@ -77,7 +78,7 @@ void MainWindow::Slot_wireKeyClicked(int key, int action)
     if (m_standby && action != Released) {
         // The first key after stand-by only wakes the display.
         m_standby = false;
-        QTlog(QStringLiteral("key %1 wakes the display").arg(key));
+        qCInfo(lcApp).noquote() << QStringLiteral("key %1 wakes the display").arg(key);
         ShowNormalWindow();
         Update_MainGui();
         InitMusicList(false, false);
@@ -370,7 +371,8 @@ void MainWindow::knobClicked(bool longPress)
     if (screen == ScreenFreqSwitch)
         return;
     if (screen != ScreenMain) {
-        QTlog(QStringLiteral("knob press on screen %1: that screen is not part of this build").arg(screen));
+        qCInfo(lcApp).noquote()
+            << QStringLiteral("knob press on screen %1: that screen is not part of this build").arg(screen);
         return;
     }
     if (longPress)
@@ -405,8 +407,8 @@ void MainWindow::knobChanged(bool up, int steps)
             m_dividerForm->change_Current_Row(up, steps);
         break;
     default:
-        QTlog(QStringLiteral("knob turn on screen %1: that screen is not part of this build")
-                  .arg(g_CurMusicPlay.currentScreen));
+        qCInfo(lcApp).noquote() << QStringLiteral("knob turn on screen %1: that screen is not part of this build")
+                                       .arg(g_CurMusicPlay.currentScreen);
         break;
     }
 }
@@ -511,9 +513,9 @@ void MainWindow::Wheel_Control(unsigned char value, bool ladder2)
     m_wheelLastKey = best;
     m_wheelErrorTimer->start(2000);
     if (m_wheelRepeat >= kStuckRepeats) {
-        QTlog(QStringLiteral("steering-wheel key %1 stuck: its learned value %2 is cleared")
-                  .arg(best)
-                  .arg(m_nCurSystem.at(wheelByte(best))));
+        qCInfo(lcApp).noquote() << QStringLiteral("steering-wheel key %1 stuck: its learned value %2 is cleared")
+                                       .arg(best)
+                                       .arg(m_nCurSystem.at(wheelByte(best)));
         m_nCurSystem.set(wheelByte(best), 255);
         m_wheelRepeat = 0;
         m_wheelLastKey = -1;

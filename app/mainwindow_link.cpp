@@ -1,6 +1,7 @@
 // MainWindow: the serial links and the board's control lines, the MCU's
 // status reports (phone-app requests, indicators, steering-wheel readings,
 // the power field) and the display's on and off states.
+#include "logging.h"
 #include "mainwindow.h"
 
 #include "audioplayer.h"
@@ -168,7 +169,7 @@ void MainWindow::SetMacPowerOff(bool off, bool mark)
 
 void MainWindow::remotePoweroffClicked(bool mflag)
 {
-    QTlog(QStringLiteral("remotePoweroffClicked %1").arg(mflag ? 1 : 0));
+    qCInfo(lcApp).noquote() << QStringLiteral("remotePoweroffClicked %1").arg(mflag ? 1 : 0);
     const bool wasStandby = m_standby;
     m_standby = mflag;
     if (mflag) {
@@ -227,7 +228,7 @@ bool MainWindow::Process_GetDirList_Order()
     const int kind = request >> 4;
     const int slot = request & 0x0F;
     const unsigned short index = quint16(m_nCurSystem.at(70) | (m_nCurSystem.at(71) << 8));
-    qDebug() << "phone-app request" << kind << slot << index;
+    qCDebug(lcApp) << "phone-app request" << kind << slot << index;
     // Answered once: the MCU clears the request when the answer arrives.
     m_nCurSystem.set(SysByte::AppRequest, 0);
     if (m_dataComm)
@@ -347,7 +348,7 @@ void MainWindow::Process_SystemData_Lamp()
     const int source = m_nLamp[Lamp::Source];
     if (source >= SourceHiLevel && source <= SourceUsb && source != currentSource()) {
         const int old = currentSource();
-        QTlog(QStringLiteral("source from the MCU: %1 -> %2").arg(old).arg(source));
+        qCInfo(lcApp).noquote() << QStringLiteral("source from the MCU: %1 -> %2").arg(old).arg(source);
         takeFromMcu(0, quint8(source));
         if (old == SourceUsb)
             StopPlayMusic(true, false);
@@ -380,7 +381,7 @@ void MainWindow::Open_UpgradeGui()
 {
     // The upgrade screen comes with the firmware upgrade; until then the
     // upgrade runs behind the black window and ends in its reboot.
-    QTlog(QStringLiteral("firmware upgrade started"));
+    qCInfo(lcApp).noquote() << QStringLiteral("firmware upgrade started");
     StopPlayMusic(true, false);
     CloseAllWindows(true);
     setStyleSheet(QLatin1String(kNormalStyle));

@@ -1,6 +1,7 @@
 // MainWindow: what plays. Starting a song, resume after power-up, next and
 // previous by play mode, the mode key, seeking, and the play requests of the
 // browser and the phone app.
+#include "logging.h"
 #include "mainwindow.h"
 
 #include "checkdiskclass.h"
@@ -129,7 +130,8 @@ void MainWindow::Process_MediaPlay()
         firstSong();
         return;
     }
-    QTlog(QStringLiteral("Process_MediaPlay >>>>>>>> %1 | %2 | %3 | %4").arg(parts[0], parts[1], parts[2], parts[3]));
+    qCInfo(lcApp).noquote()
+        << QStringLiteral("Process_MediaPlay >>>>>>>> %1 | %2 | %3 | %4").arg(parts[0], parts[1], parts[2], parts[3]);
     const QString mount = get_DiskPathFromRowID(parts[1].toInt());
     const QString path = mount + QLatin1Char('/') + parts[0];
     if (mount.isEmpty() || !QFileInfo::exists(Get_RealFilePath(path))) {
@@ -201,7 +203,7 @@ void MainWindow::noteSkip(bool endOfPass)
     if (m_songPlayed)
         return;
     ++m_skipsThisPass;
-    QTlog(QStringLiteral("skipped: %1").arg(QString(g_CurMusicPlay.filePath)));
+    qCInfo(lcApp).noquote() << QStringLiteral("skipped: %1").arg(QString(g_CurMusicPlay.filePath));
 }
 
 void MainWindow::resetSkipPass()
@@ -225,7 +227,7 @@ void MainWindow::playNextMusic(bool mpress, bool fastforword)
     if (!mpress) {
         noteSkip(false);
         if (m_skipsThisPass >= count) {
-            QTlog(QStringLiteral("none of the %1 songs of the list could be played").arg(count));
+            qCInfo(lcApp).noquote() << QStringLiteral("none of the %1 songs of the list could be played").arg(count);
             resetSkipPass();
             StopPlayMusic(true, false);
             g_CurMusicPlay.playState = PlayStopped;
@@ -526,7 +528,7 @@ void MainWindow::Slot_Proc_PlayURL(const MediaObjectInfo &item)
         }
     }
     if (!onDisk) {
-        QTlog(QStringLiteral("phone-app song on no mounted disk: %1").arg(item.filePath));
+        qCInfo(lcApp).noquote() << QStringLiteral("phone-app song on no mounted disk: %1").arg(item.filePath);
         // The app waits for the play status: it gets the failure.
         if (m_dataComm)
             m_dataComm->SendDirList_Play_Status(false);
@@ -549,7 +551,7 @@ void MainWindow::Slot_Rescan_Disk(const DiskInfo &disk)
         QTimer::singleShot(2000, this, [this, disk] { Slot_Rescan_Disk(disk); });
         return;
     }
-    QTlog(QStringLiteral("disk %1 scanned afresh: its content changed").arg(disk.diskPath));
+    qCInfo(lcApp).noquote() << QStringLiteral("disk %1 scanned afresh: its content changed").arg(disk.diskPath);
     m_database->clean_AllData(disk.musicTableID, disk.diskID);
     m_database->update_DiskInfo(disk, 0, QStringLiteral("status"));
     m_checkDisk->Clear_ScanList(disk.diskPath);

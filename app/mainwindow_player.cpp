@@ -1,5 +1,6 @@
 // MainWindow: the decoders, the output thread and the PCM queue; starting,
 // stopping and pausing a song.
+#include "logging.h"
 #include "mainwindow.h"
 
 #include "audiodecoder.h"
@@ -101,7 +102,7 @@ void MainWindow::Process_MediaPlay3(qint64 position, bool flag)
         g_CurMusicPlay.currentPosition = position;
         const QString audio = resolveCueItem(file, g_CurMusicPlay.title);
         if (audio.isEmpty() || !QFileInfo::exists(audio)) {
-            QTlog(QStringLiteral("no audio file for the CUE track %1").arg(path));
+            qCInfo(lcApp).noquote() << QStringLiteral("no audio file for the CUE track %1").arg(path);
             QTimer::singleShot(0, this, [this] { playNextMusic(false, false); });
             return;
         }
@@ -120,7 +121,7 @@ void MainWindow::Process_MediaPlay3(qint64 position, bool flag)
         opened = m_audioDecoder->open(item, int(position), flag);
     }
     if (!opened)
-        QTlog(QStringLiteral("cannot open %1").arg(item));
+        qCInfo(lcApp).noquote() << QStringLiteral("cannot open %1").arg(item);
 
     if (m_dataComm)
         m_dataComm->Get_Dirfile_PlayingIndex();

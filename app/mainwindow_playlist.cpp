@@ -1,6 +1,7 @@
 // MainWindow: the play list. Building it by its type, finding the current
 // song in it, the temporary lists of one folder, and files that moved or
 // were renamed.
+#include "logging.h"
 #include "mainwindow.h"
 
 #include "checkdiskclass.h"
@@ -62,7 +63,8 @@ bool MainWindow::InitMusicList(bool mflag, bool m_Show_Reading)
         Process_MediaPlay();
         return true;
     }
-    QTlog(QStringLiteral("#############InitMusicList################ %1").arg(g_CurMusicPlay.playState));
+    qCInfo(lcApp).noquote()
+        << QStringLiteral("#############InitMusicList################ %1").arg(g_CurMusicPlay.playState);
     InitMuiscListForPlay(m_Show_Reading);
     return true;
 }
@@ -87,7 +89,7 @@ void MainWindow::InitMuiscListForPlay(bool m_Show_Reading)
         m_readCount = 0;
         return;
     }
-    QTlog(QStringLiteral("InitMuiscListForPlay %1 %2").arg(mediaObjectInfoList.size()).arg(type));
+    qCInfo(lcApp).noquote() << QStringLiteral("InitMuiscListForPlay %1 %2").arg(mediaObjectInfoList.size()).arg(type);
     m_listLoading = true;
     if (!dirListBuilt) {
         if (type == ListDirectory) {
@@ -259,11 +261,11 @@ bool MainWindow::Process_NotexistSongPath(int index, const QString &path)
     if (Process_CheckChangedSongPath(index, moved))
         return true;
     m_checkDisk->Check_CurSong_DiskExist();
-    QTlog(QStringLiteral("*****************play song failed*********************"));
+    qCInfo(lcApp).noquote() << QStringLiteral("*****************play song failed*********************");
     if (songCount() > 0) {
         m_songPlayed = false;
         QTimer::singleShot(6000, this, [this] {
-            QTlog(QStringLiteral("no song~~~~~ palyer: %1").arg(g_CurMusicPlay.playState));
+            qCInfo(lcApp).noquote() << QStringLiteral("no song~~~~~ palyer: %1").arg(g_CurMusicPlay.playState);
             if (g_CurMusicPlay.playState != PlayPlaying && !decoderRunning() && !UsingUSBDiskList.isEmpty())
                 playNextMusic(false, false);
         });
@@ -294,7 +296,7 @@ bool MainWindow::Process_CheckChangedSongPath(int index, const QString &path)
         item.fileType = f.suffix().toLower();
         m_database->update_MusicInfo(&f, rowid, item.diskID);
         replaceSong(index, item);
-        QTlog(QStringLiteral("renamed file found again: %1").arg(f.absoluteFilePath()));
+        qCInfo(lcApp).noquote() << QStringLiteral("renamed file found again: %1").arg(f.absoluteFilePath());
         mediaPlay(index);
         return true;
     }

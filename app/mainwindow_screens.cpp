@@ -1,5 +1,6 @@
 // MainWindow: screens and their history, the status messages of the main
 // screen, sources, disk removal and the boot logo.
+#include "logging.h"
 #include "mainwindow.h"
 
 #include "animationpack.h"
@@ -44,7 +45,7 @@ void MainWindow::showMessage(const QString &text, int kind)
     if (m_mainForm)
         m_mainForm->hide();
     if (kind == KindStatus && !statusShowing(text))
-        QTlog(QStringLiteral("status message: %1").arg(text));
+        qCInfo(lcApp).noquote() << QStringLiteral("status message: %1").arg(text);
     m_message->setText(text, kind);
     if (kind == KindStatus)
         m_message->setDisplayTime(0);
@@ -126,7 +127,7 @@ void MainWindow::Mcu_Version_Error(bool mflag)
 {
     m_mcuVersionError = !mflag;
     if (m_mcuVersionError) {
-        QTlog(QStringLiteral("MCU version mismatch: %1").arg(RevMCU_VERSION));
+        qCInfo(lcApp).noquote() << QStringLiteral("MCU version mismatch: %1").arg(RevMCU_VERSION);
         showMessage(tr("版本不匹配"), KindStatus);
     } else if (statusShowing(tr("版本不匹配"))) {
         closeMessage();
@@ -137,7 +138,7 @@ void MainWindow::Mac_NotSupport(bool notSupported)
 {
     m_deviceNotSupported = notSupported;
     if (notSupported) {
-        QTlog(QStringLiteral("a device is attached that cannot be used"));
+        qCInfo(lcApp).noquote() << QStringLiteral("a device is attached that cannot be used");
         PleaseInputUSB();
     } else if (statusShowing(tr("设备不支持"))) {
         closeMessage();
@@ -277,7 +278,7 @@ void MainWindow::Slot_beopenGui(int mGui)
         return;
     }
     m_screenChanging = false;
-    QTlog(QStringLiteral("screen %1 asked for: that screen is not part of this build").arg(mGui));
+    qCInfo(lcApp).noquote() << QStringLiteral("screen %1 asked for: that screen is not part of this build").arg(mGui);
     if (m_mainForm)
         m_mainForm->AnimationGroup(MainGuiCenter);
 }
@@ -507,7 +508,7 @@ void MainWindow::inputsourceChanged()
         at = qMin(at < 0 ? 0 : at + 1, 4);
         next = MixSourceSelect.at(at);
     }
-    QTlog(QStringLiteral("source %1 -> %2").arg(old).arg(next));
+    qCInfo(lcApp).noquote() << QStringLiteral("source %1 -> %2").arg(old).arg(next);
     if (old == SourceUsb && next != SourceUsb) {
         // Leaving the player: it stops where it is; coming back resumes there.
         StopPlayMusic(true, false);
@@ -603,7 +604,7 @@ void MainWindow::DiskListChanged()
 
 void MainWindow::DialOutDisk(const QString &path)
 {
-    QTlog(QStringLiteral("disk removed: %1").arg(path));
+    qCInfo(lcApp).noquote() << QStringLiteral("disk removed: %1").arg(path);
     if (m_dataComm)
         m_dataComm->Get_Dirfile_PlayingIndex();
     m_pauseCheckTimer->stop();

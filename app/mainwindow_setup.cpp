@@ -11,6 +11,7 @@
 #include "linkglobals.h"
 #include "listviewwidget.h"
 #include "loading.h"
+#include "logging.h"
 #include "mainusbbtform.h"
 #include "navform.h"
 #include "popupselect.h"
@@ -59,9 +60,9 @@ protected:
                 watched->removeEventFilter(this);
                 QElapsedTimer now;
                 now.start();
-                QTlog(QStringLiteral("setup repainted in language %1 mono=%2")
-                          .arg(m_language)
-                          .arg(now.msecsSinceReference() / 1000.0, 0, 'f', 3));
+                qCInfo(lcApp).noquote() << QStringLiteral("setup repainted in language %1 mono=%2")
+                                               .arg(m_language)
+                                               .arg(now.msecsSinceReference() / 1000.0, 0, 'f', 3);
                 deleteLater();
             });
         }
@@ -121,7 +122,7 @@ void MainWindow::setupSlotsInit()
         }
     });
     connect(form, &SetupForm::openAbout, this, [this] {
-        QTlog(QStringLiteral("about screen asked for"));
+        qCInfo(lcApp).noquote() << QStringLiteral("about screen asked for");
         emit sig_openAbout();
     });
     if (m_dataComm) {
@@ -162,7 +163,7 @@ void MainWindow::openSetup()
         m_navForm->setType(true);
         m_navForm->setWindowTitle(m_setupForm->currentTitle());
     }
-    QTlog(QStringLiteral("setup screen opened: \"%1\"").arg(m_setupForm->currentTitle()));
+    qCInfo(lcApp).noquote() << QStringLiteral("setup screen opened: \"%1\"").arg(m_setupForm->currentTitle());
     QTimer::singleShot(150, this, [this] {
         if (g_CurMusicPlay.currentScreen != ScreenSetup || !m_setupForm)
             return;
@@ -179,7 +180,7 @@ void MainWindow::Open_FreqSwitchGui()
 {
     if (!m_dividerForm || g_CurMusicPlay.currentScreen != ScreenSetup)
         return;
-    QTlog(QStringLiteral("frequency-switch screen opened"));
+    qCInfo(lcApp).noquote() << QStringLiteral("frequency-switch screen opened");
     m_setupForm->hide();
     m_dividerForm->reload();
     setInterfaceNavigation(ScreenFreqSwitch);
@@ -207,7 +208,7 @@ bool MainWindow::groundKeySequence(int key)
     }
     if (m_groundSequence == kDiagnosticsSequence) {
         m_groundSequence.clear();
-        QTlog(QStringLiteral("diagnostics screen asked for"));
+        qCInfo(lcApp).noquote() << QStringLiteral("diagnostics screen asked for");
         emit sig_openElectricCheck();
         return true;
     }
@@ -230,7 +231,7 @@ void MainWindow::setLanguageChanged()
     if (m_database)
         m_database->update_Config(QStringLiteral("languageID"), QString::number(LanguageID));
     g_TempData.languageID = LanguageID;
-    QTlog(QStringLiteral("language setting stored: %1").arg(LanguageID));
+    qCInfo(lcApp).noquote() << QStringLiteral("language setting stored: %1").arg(LanguageID);
     SetLanguage::GetLanguageInstance()->ChangeLanguage(LanguageID);
 }
 
@@ -239,8 +240,9 @@ void MainWindow::RefreshUI()
     if (m_setupForm && g_CurMusicPlay.currentScreen == ScreenSetup) {
         new RepaintProbe(m_setupForm->list()->viewport(), LanguageID);
         m_setupForm->retranslate();
-        QTlog(QStringLiteral("setup texts reloaded: \"%1\", \"%2\"")
-                  .arg(m_setupForm->currentTitle(), m_setupForm->rowText(m_setupForm->currentRow())));
+        qCInfo(lcApp).noquote() << QStringLiteral("setup texts reloaded: \"%1\", \"%2\"")
+                                       .arg(m_setupForm->currentTitle(),
+                                            m_setupForm->rowText(m_setupForm->currentRow()));
     }
     if (m_dividerForm) {
         m_dividerForm->retranslate();

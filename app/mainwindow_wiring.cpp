@@ -1,6 +1,7 @@
 // MainWindow: the connections between the workers, the screens and the
 // controller. Workers emit from their own threads; Qt queues those signals
 // to the GUI thread, where every slot here runs.
+#include "logging.h"
 #include "mainwindow.h"
 
 #include "animationpack.h"
@@ -104,7 +105,7 @@ void MainWindow::slotsInit()
     connect(m_dataComm, &DataCommunication::sig_UpgradeReboot, this, &MainWindow::Slot_UpgradeReboot, queued);
     connect(
         m_dataComm, &DataCommunication::sig_upgradeFailed, this,
-        [] { QTlog(QStringLiteral("firmware upgrade failed")); }, queued);
+        [] { qCInfo(lcApp).noquote() << QStringLiteral("firmware upgrade failed"); }, queued);
     connect(
         m_dataComm, &DataCommunication::sig_Notsupport, this,
         [this] {
@@ -177,7 +178,7 @@ void MainWindow::slotsInit()
         // The resume description of the song last chosen; a pulled stick's
         // mount point is no description: the song resumes when it comes back.
         if (!text.isEmpty() && text.split(QStringLiteral("__RS__")).size() != 4) {
-            QTlog(QStringLiteral("resume description kept (handed \"%1\")").arg(text));
+            qCInfo(lcApp).noquote() << QStringLiteral("resume description kept (handed \"%1\")").arg(text);
             return;
         }
         Ini_Updata_mediainfo(text, true);

@@ -19,11 +19,14 @@ function(vdx_add_module name)
   target_link_libraries(${name} PUBLIC ${M_LINK})
 endfunction()
 
-# vdx_add_qtests(LINK ...): one Qt Test executable and ctest entry per
-# tst_*.cpp in the calling folder. Tests run with the offscreen platform,
-# a private runtime dir, and know where the sources and the build are.
+# vdx_add_qtests(LINK ... [SLOW tst_a ...] [ROOT tst_b ...]): one Qt Test
+# executable and ctest entry per tst_*.cpp in the calling folder. Tests run
+# with the offscreen platform, a private runtime dir, and know where the
+# sources and the build are. Labels: the folder's name; "slow" for the tests
+# named after SLOW (a minute or more: ./vdx test -LE slow leaves them out),
+# "root" for those after ROOT (parts skipped without root).
 function(vdx_add_qtests)
-  cmake_parse_arguments(T "" "TIMEOUT" "LINK;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT" "LINK;LABELS;SLOW;ROOT" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
@@ -35,9 +38,16 @@ function(vdx_add_qtests)
     add_executable(${target} ${src})
     target_link_libraries(${target} PRIVATE Qt5::Test vdx_testsupport ${T_LINK})
     add_test(NAME ${folder}/${tname} COMMAND ${target})
+    set(labels ${folder} ${T_LABELS})
+    if(tname IN_LIST T_SLOW)
+      list(APPEND labels slow)
+    endif()
+    if(tname IN_LIST T_ROOT)
+      list(APPEND labels root)
+    endif()
     set_tests_properties(${folder}/${tname} PROPERTIES
       TIMEOUT ${T_TIMEOUT}
-      LABELS "${folder};${T_LABELS}"
+      LABELS "${labels}"
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/xdg-runtime;VDX_SANDBOX=")
   endforeach()
 endfunction()

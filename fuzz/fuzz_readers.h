@@ -3,6 +3,8 @@
 // area, seeking once in each track; frames are bounded per track so a
 // hostile length cannot make one input run for ever.
 
+#include "fuzzfile.h"
+#include "sacd_media.h"
 #include "sacd_reader.h"
 
 #include <vector>
@@ -35,4 +37,21 @@ inline void readEverything(sacd_reader_t &reader)
             }
         }
     }
+}
+
+// The body of a fuzz target for a file reader (DSF, DSDIFF): the input is
+// the file, opened and read to its end.
+template <class Reader>
+int fuzzFileReader(const uint8_t *data, size_t size)
+{
+    static FuzzFile file;
+    if (!file.set(data, size))
+        return 0;
+    sacd_media_t media;
+    if (!media.open(file.path().c_str()))
+        return 0;
+    Reader reader;
+    if (reader.open(&media))
+        readEverything(reader);
+    return 0;
 }

@@ -4,6 +4,7 @@
 #include "disklist.h"
 #include "globals.h"
 #include "listmount.h"
+#include "logging.h"
 #include "mediapath.h"
 #include "scanner.h"
 
@@ -150,8 +151,8 @@ void CheckDiskClass::setMusicScannerSpeed(int ms)
 
 bool CheckDiskClass::canInitMusicList() const
 {
-    return !g_TempData.listLoading && currentSource() == 5 && g_CurMusicPlay.playState != 2 && !upgrading()
-           && !UsingUSBDiskList.isEmpty() && !m_initPaused && playerReady();
+    return !g_TempData.listLoading && currentSource() == SourceUsb && g_CurMusicPlay.playState != PlayPlaying
+           && !upgrading() && !UsingUSBDiskList.isEmpty() && !m_initPaused && playerReady();
 }
 
 void CheckDiskClass::Slot_InitMusicListCheck(bool first)
@@ -175,8 +176,8 @@ void CheckDiskClass::onScannerListChanged()
 // had time to appear, unless the user paused or something already plays.
 void CheckDiskClass::onPlayDelay()
 {
-    if (UsingUSBDiskList.isEmpty() || currentSource() != 5 || upgrading() || g_CurMusicPlay.playState == 2
-        || g_TempData.usbPaused)
+    if (UsingUSBDiskList.isEmpty() || currentSource() != SourceUsb || upgrading()
+        || g_CurMusicPlay.playState == PlayPlaying || g_TempData.usbPaused)
         return;
     emit initFistPlay();
 }
@@ -197,7 +198,7 @@ void CheckDiskClass::Check_StorageDisk_Exist(bool added)
 
 void CheckDiskClass::storage_mounted(const DiskInfo &disk)
 {
-    qDebug() << "\n[Mounted] --> " + disk.diskPath;
+    qCDebug(lcLibrary) << "\n[Mounted] --> " + disk.diskPath;
     m_shell.Check_rcc_file(false);
     record_StorageDisk(disk);
     emit diskChanged();
@@ -210,7 +211,7 @@ bool CheckDiskClass::record_StorageDisk(const DiskInfo &disk)
             return false;
     }
     m_scanQueue.append(disk);
-    qDebug() << "#### 新增  scan～～～～～～～～～～～～～" << (IS_Scanning() ? "true" : "false");
+    qCDebug(lcLibrary) << "#### 新增  scan～～～～～～～～～～～～～" << (IS_Scanning() ? "true" : "false");
     if (IS_Scanning()) {
         // The volume waits for the end of the scan running now.
         m_playDelayTimer->start(6000);
@@ -229,7 +230,7 @@ void CheckDiskClass::startQueuedScan()
     emit sig_StopAblumScan();
     DiskInfo disk = m_scanQueue.first();
     // New songs join the play list when it is the list of every volume's songs.
-    disk.appendToList = g_CurMusicPlay.musiclistType == 0;
+    disk.appendToList = g_CurMusicPlay.musiclistType == ListAllSongs;
     m_scanner->setScanPath(disk, false, 0, nullptr);
 }
 
@@ -268,13 +269,13 @@ void CheckDiskClass::Slot_ScanDiskOver(bool unfinished, const QString &path)
             emit noSongs();
     }
     emit musiclistChanged();
-    if (g_CurMusicPlay.musiclistType == 2 && !unfinished)
+    if (g_CurMusicPlay.musiclistType == ListSearch && !unfinished)
         Slot_RereadMuiscListTimer();
 }
 
 void CheckDiskClass::storage_unmounted(const DiskInfo &disk)
 {
-    qDebug() << "#### unmounted disk>>> " + disk.diskPath;
+    qCDebug(lcLibrary) << "#### unmounted disk>>> " + disk.diskPath;
     if (m_scanner)
         m_scanner->setStopAppendMusicList(true, false);
     emit sig_PauseDelay();
@@ -306,7 +307,7 @@ void CheckDiskClass::Slot_JoinDisk_InitDBMuiscList(const DiskInfo &disk)
 {
     if (m_scanner)
         m_scanner->setStopAppendMusicList(true, true);
-    QTlog(QStringLiteral("~~~~~~~~~~~~~~~~33333~~~~~~read data~~~~~~~~~~~~~~~~~~~"));
+    qCInfo(lcLibrary).noquote() << QStringLiteral("~~~~~~~~~~~~~~~~33333~~~~~~read data~~~~~~~~~~~~~~~~~~~");
     // Songs the list still holds from the volume's last visit would come twice.
     mediaObjectInfoList.erase(std::remove_if(mediaObjectInfoList.begin(), mediaObjectInfoList.end(),
                                              [&](const MediaObjectInfo &m) { return m.diskID == disk.diskID; }),
@@ -382,7 +383,7 @@ void CheckDiskClass::Check_CurSong_DiskExist()
 
 bool CheckDiskClass::DefaultMusicPlayList()
 {
-    g_CurMusicPlay.playState = 1;
+    g_CurMusicPlay.playState = PlayStopped;
     g_CurMusicPlay.currentPosition = 0;
     g_CurMusicPlay.duration = 0;
     g_CurMusicPlay.startOffset = 0;
@@ -393,11 +394,11 @@ bool CheckDiskClass::DefaultMusicPlayList()
     g_TempData.listLoading = false;
     g_TempData.diskJoinPending = false;
     if (m_db) {
-        m_db->update_Config(QStringLiteral("musiclistType"), QStringLiteral("0"));
-        m_db->update_Config(QStringLiteral("playMode"), QStringLiteral("0"));
+        m_db->update_Config(QStringLiteral("musiclistType"), QString::number(ListAllSongs));
+        m_db->update_Config(QStringLiteral("playMode"), QString::number(ModeListOrder));
     }
-    g_CurMusicPlay.musiclistType = 0;
-    g_CurMusicPlay.playMode = 0;
+    g_CurMusicPlay.musiclistType = ListAllSongs;
+    g_CurMusicPlay.playMode = ModeListOrder;
     emit ini_mediainfo(QString());
     emit resetplayMode();
     mediaObjectInfoList.clear();

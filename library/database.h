@@ -7,6 +7,7 @@
 
 #include "records.h"
 #include "runfence.h"
+#include "sqltext.h"
 
 #include <QByteArray>
 #include <QFileInfo>
@@ -19,6 +20,7 @@
 #include <mutex>
 
 struct sqlite3;
+class Statement;
 
 class DataBase : public QThread
 {
@@ -28,8 +30,15 @@ public:
     explicit DataBase(QObject *parent = nullptr);
     ~DataBase() override;
 
-    // Connection and file.
+    // Connection and file. Opening checks the file (PRAGMA quick_check, a
+    // few seconds at most) and repairs it when it is damaged.
     bool createConnection();
+    // "ok", the first problem found, or "" when the check did not finish
+    // within timeoutMs (or there is no connection).
+    QString checkFile(int timeoutMs);
+    // The library file opened read-only: nothing is created, indexed or
+    // repaired. False (with SQLite's reason) when it is no library file.
+    bool openReadOnly(QString *why = nullptr);
     bool closeConnection();
     void CreateDataBase(bool restartApp);
     void RebuildDataBase();
@@ -95,7 +104,9 @@ public:
     bool beginTransaction();
     bool commitTransaction();
 
-    // Lists.
+    // Lists. getDiskMusicList puts a volume's songs into the play list at
+    // the volume's block; keepUiAlive pumps events while the rows are read
+    // (a load asked for meanwhile follows this one).
     bool getDiskMusicList(const DiskInfo &disk, bool keepUiAlive);
     bool initSearchMusicList();
     void setSearchConfig(int listIndex, int type, QList<TempInfoList> *out, const QString &key, bool deliverAll);
@@ -108,9 +119,10 @@ public:
     // reader of those lists takes it too.
     QMutex *resultLock() { return &m_resultLock; }
 
-    static QString bytesToSize(qint64 bytes);
-    static QString zhToJP(const QString &text);
-    static QString GetFirstLetterResu(const QString &text);
+    // The text helpers of sqltext.h, under the names the callers know.
+    static QString bytesToSize(qint64 bytes) { return ::bytesToSize(bytes); }
+    static QString zhToJP(const QString &text) { return ::zhToJP(text); }
+    static QString GetFirstLetterResu(const QString &text) { return ::GetFirstLetterResu(text); }
 
 signals:
     void readDBInfo(ListInfo info, int listIndex);
@@ -123,8 +135,12 @@ protected:
     void run() override;
 
 private:
-    bool exec(const QByteArray &sql, QByteArray *error = nullptr);
+    // Runs a statement without values (a failure is logged).
+    bool exec(const QByteArray &sql);
+    // The integer of the last row a query returns (0 when none).
+    static int singleInt(Statement &st);
     void ensureIndexes();
+    void loadDiskSongs(const DiskInfo &disk, bool keepUiAlive);
     bool searchVolumes(const QList<DiskInfo> &disks, int listIndex, int type, const QString &key);
     QString musicTable(int musicTableID) const;
     QString dirTable(int musicTableID) const;
@@ -148,4 +164,14 @@ private:
     // reads UsingUSBDiskList, which the GUI thread changes at any time.
     QList<DiskInfo> m_searchDisks; // guarded by m_searchLock
     RunFence m_fence;              // run() ended, for the callers of wait()
+
+    // Loads that pump events (GUI thread only): the one running, and those
+    // asked for while it ran.
+    struct PendingLoad {
+        DiskInfo disk;
+        bool keepUiAlive = false;
+    };
+    bool m_loadingList = false;
+    QList<PendingLoad> m_pendingLoads;
+    bool m_checkingDisks = false; // Check_DiskInfo is running (GUI thread)
 };

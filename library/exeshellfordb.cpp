@@ -2,6 +2,8 @@
 
 #include "fileres_digest.h"
 #include "globals.h"
+#include "libraryrepair.h"
+#include "logging.h"
 #include "platform.h"
 
 #include <QCryptographicHash>
@@ -55,6 +57,14 @@ void ExeShellForDB::InitSysNeedFiles()
         return;
     if (!QResource::registerResource(m_package))
         return;
+    // On a first start every script differs from the package's: each one
+    // installed asks for a restart, so the player starts three times before
+    // it runs. Said once, so that the restarts do not read as crashes.
+    if (!QFile::exists(m_updateScript) && !QFile::exists(m_mountScript))
+        qCInfo(lcLibrary).noquote() << QStringLiteral(
+            "first start: installing the system files of the resource package (checkUpdate.sh, "
+            "udisk-mount.sh with its udev rule, fstab); the player restarts after each, three "
+            "times, then runs");
     CreateDaemonFile();
     UpgradeSHFile();
     Check_Sys_Fonts();
@@ -98,6 +108,7 @@ bool ExeShellForDB::UpgradeSHFile()
         run(rmrf(m_updateScript));
         run(QStringLiteral("sync"));
         CopyToLinuxFromRC(updateResource, m_updateScript);
+        qCInfo(lcLibrary).noquote() << QStringLiteral("system file checkUpdate.sh installed: restarting");
         run(QStringLiteral("reboot"));
         return true;
     }
@@ -112,6 +123,8 @@ bool ExeShellForDB::UpgradeSHFile()
         QDir().mkpath(Platform::udevRulesDir());
         run(rmrf(rule));
         CopyToLinuxFromRC(QStringLiteral(":/db/DataBase/99-usb-automount.rules"), rule);
+        qCInfo(lcLibrary).noquote() << QStringLiteral("system files udisk-mount.sh and its udev rule installed: "
+                                                      "restarting");
         run(QStringLiteral("reboot"));
         return false;
     }
@@ -137,6 +150,7 @@ void ExeShellForDB::Check_Sys_ReadOnly()
         run(rmrf(fstab));
         run(QStringLiteral("sync"));
         CopyToLinuxFromRC(resource, fstab);
+        qCInfo(lcLibrary).noquote() << QStringLiteral("system file fstab installed: restarting");
         run(QStringLiteral("reboot"));
     }
 }
@@ -172,7 +186,7 @@ bool ExeShellForDB::CreatNewMusicDB(bool restartApp)
     if (QFile::exists(db)) {
         run(rmrf(db));
         run(QStringLiteral("sync"));
-        qDebug() << "删除数据库：" << db;
+        qCInfo(lcLibrary) << "删除数据库：" << db;
     }
     if (QFile::exists(m_schemaCopy)) {
         run(rmrf(m_schemaCopy));
@@ -183,18 +197,22 @@ bool ExeShellForDB::CreatNewMusicDB(bool restartApp)
         run(QStringLiteral("sqlite3 ") + db + QStringLiteral("  << EOF\n.read ") + m_schemaCopy
             + QStringLiteral("\n.quit\nEOF"));
         run(QStringLiteral("chmod +x ") + db);
-        qDebug() << "创建数据库:::" << db;
+        qCInfo(lcLibrary) << "创建数据库:::" << db;
         run(rmrf(m_schemaCopy));
         run(QStringLiteral("sync"));
     }
-    if (restartApp)
+    if (restartApp) {
+        qCInfo(lcLibrary).noquote() << QStringLiteral("library file made anew: restarting to open it");
         run(QStringLiteral("killall -9 KLVPlayer"));
+    }
     return true;
 }
 
 bool ExeShellForDB::RebuilMuiscDB()
 {
     const QString db = MusicDataBaseName;
+    // A dump and reload lost everything when the dump ended in errors; the
+    // file older builds dumped into is no longer used.
     const QString dump = ReadWrite_Path + QStringLiteral("bakmusicdb.sql");
     if (QFile::exists(dump)) {
         run(QStringLiteral("rm ") + dump);
@@ -202,17 +220,11 @@ bool ExeShellForDB::RebuilMuiscDB()
     }
     if (!QFile::exists(db))
         return false;
-    run(QStringLiteral("#!/bin/bash\n\nsqlite3 ") + db + QStringLiteral("  << EOF\n.output ") + dump
-            + QStringLiteral("\n.dump\n.quit\nEOF\n"),
-        6000);
+    const LibraryRepair::Result result = LibraryRepair::repair(db);
+    const QString line = LibraryRepair::summary(result, db);
+    qCWarning(lcLibrary).noquote() << line;
     run(QStringLiteral("sync"));
-    run(QStringLiteral("rm ") + db);
-    run(QStringLiteral("sync"));
-    run(QStringLiteral("#!/bin/bash\n\nsqlite3 ") + db + QStringLiteral("  << EOF\n.read ") + dump
-            + QStringLiteral("\n.quit\nEOF\n"),
-        6000);
-    run(QStringLiteral("sync"));
-    return true;
+    return result.replaced;
 }
 
 bool ExeShellForDB::CopyToLinuxFromRC(const QString &source, const QString &destination) const

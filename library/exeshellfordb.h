@@ -1,9 +1,9 @@
 #pragma once
 // Start-up check of the system files that travel in the resource package
 // "fileres.rcc" on the writable partition (automount and update scripts,
-// fstab, start script, supervisor, fonts), and creation and repair of the
-// library file with the sqlite3 tool. Every command goes through
-// executeLinuxCmd; every path through the platform layer.
+// fstab, start script, supervisor, fonts), creation of the library file
+// with the sqlite3 tool and its repair (LibraryRepair). Every command goes
+// through executeLinuxCmd; every path through the platform layer.
 
 #include <QString>
 #include <QStringList>
@@ -19,6 +19,8 @@ public:
     void InitSysNeedFiles();
     bool Check_rcc_file(bool force);
     bool CreatNewMusicDB(bool restartApp);
+    // Rebuilds a damaged library file beside it from what can still be read
+    // and swaps it in once it passes its check; true when it did.
     bool RebuilMuiscDB();
 
     bool CopyToLinuxFromRC(const QString &source, const QString &destination) const;

@@ -3,6 +3,7 @@
 #include "database.h"
 #include "disklist.h"
 #include "globals.h"
+#include "logging.h"
 #include "mediapath.h"
 #include "platform.h"
 
@@ -151,6 +152,8 @@ void ListMount::list_mount()
                 continue;
             const DiskInfo disk = *it;
             m_mounted.erase(it);
+            qCInfo(lcLibrary).noquote()
+                << QStringLiteral("volume %1 removed from %2").arg(QString::number(disk.diskID), root);
             publishRemove(root);
             emit sig_path_removed(disk);
             removed = true;
@@ -168,8 +171,8 @@ void ListMount::addVolume(QStorageInfo s, bool &announced)
     if (!s.rootPath().startsWith(USBPath_Prefix + QStringLiteral("usb")))
         return;
     s.refresh();
-    qDebug() << "size:" << s.bytesTotal();
-    qDebug() << "availableSize:" << s.bytesAvailable();
+    qCDebug(lcLibrary) << "size:" << s.bytesTotal();
+    qCDebug(lcLibrary) << "availableSize:" << s.bytesAvailable();
     DiskInfo disk = makeDiskInfo(s);
     const QByteArray fsType = s.fileSystemType();
     int rowid = 0;
@@ -182,6 +185,8 @@ void ListMount::addVolume(QStorageInfo s, bool &announced)
     // A refused volume does not take a place in the limit.
     if (indexOfVolume(m_accepted, s) < 0) {
         if (m_accepted.size() >= m_limit) {
+            qCInfo(lcLibrary).noquote()
+                << QStringLiteral("volume at %1 not taken: %2 volumes is the limit").arg(disk.diskPath).arg(m_limit);
             emit sig_limited();
             return;
         }
@@ -197,6 +202,9 @@ void ListMount::addVolume(QStorageInfo s, bool &announced)
     } else if (status == -1) {
         int newRow = 0;
         if (!db->insert_DiskList(disk, fsType, disk.diskName, &newRow) || newRow <= 0) {
+            qCInfo(lcLibrary).noquote() << QStringLiteral("volume at %1 not taken: too small, or the library "
+                                                          "refused it")
+                                               .arg(disk.diskPath);
             refuse(); // too small to be a volume, or the library refused it
             return;
         }
@@ -209,6 +217,16 @@ void ListMount::addVolume(QStorageInfo s, bool &announced)
         refuse();
         return;
     }
+    const QString state = status == -1 ? QStringLiteral("new, to be scanned")
+                          : changed    ? QStringLiteral("its contents changed, to be scanned again")
+                          : checked < 2
+                              ? QStringLiteral("known, its scan to be resumed")
+                              : QStringLiteral("known, %1 songs in the library").arg(db->Count_SongsFromDiskID(disk));
+    // One arg() call: a label holding "%1" stays as it is.
+    qCInfo(lcLibrary).noquote() << QStringLiteral("volume %1 mounted at %2: \"%3\", %4, %5 bytes, %6 free; %7")
+                                       .arg(QString::number(disk.diskID), disk.diskPath, disk.diskName,
+                                            QString::fromLatin1(fsType), QString::number(disk.diskSizes),
+                                            QString::number(disk.diskAvailSize), state);
     disk.arrivalNo = m_arrivals++;
     g_TempData.lastDiskKey = disk.diskAvailSize;
     m_mounted.append(disk);
@@ -226,11 +244,12 @@ void ListMount::addVolume(QStorageInfo s, bool &announced)
 void ListMount::afterKnownVolume(const DiskInfo &disk)
 {
     const int type = g_CurMusicPlay.musiclistType;
-    if ((type == 1 || type == 2) && disk.diskID == g_CurMusicPlay.curDiskID && g_CurMusicPlay.playState != 2) {
+    if ((type == ListDirectory || type == ListSearch) && disk.diskID == g_CurMusicPlay.curDiskID
+        && g_CurMusicPlay.playState != PlayPlaying) {
         inGuiThread([this] { QTimer::singleShot(2000, this, [this] { emit sig_initmusiclist(); }); });
-    } else if (type == 2) {
+    } else if (type == ListSearch) {
         emit sig_RereadMuiscList();
-    } else if (type == 0) {
+    } else if (type == ListAllSongs) {
         // The play list belongs to the GUI thread: look at it there.
         inGuiThread([this, disk] {
             if (mediaObjectInfoList.isEmpty())

@@ -4,6 +4,7 @@
 #include "listmount.h"
 
 #include "globals.h"
+#include "logging.h"
 
 #include <QRegularExpression>
 
@@ -48,8 +49,14 @@ bool ListMount::Is_Storage_Info(const QString &line, int *interfaceClassOut)
     if (idShape.match(id).hasMatch())
         cls = interfaceClass(executeLinuxCmd(QStringLiteral("lsusb -v -d %1 | grep bInterfaceClass").arg(id), 4000));
     *interfaceClassOut = cls;
-    if (cls >= 10)
+    if (cls >= 10) {
+        qCWarning(lcLibrary).noquote()
+            << QStringLiteral("USB device %1 cannot be used: interface class %2 is neither mass storage nor a hub (%3)")
+                   .arg(id)
+                   .arg(cls)
+                   .arg(line);
         emit sig_MacNotSupport(true);
+    }
     return cls == 8 || cls == 9;
 }
 

@@ -5,6 +5,7 @@
 #include "database.h"
 #include "ffmpegptr.h"
 #include "globals.h"
+#include "logging.h"
 #include "mediapath.h"
 #include "sacd_disc.h"
 #include "sacd_media.h"
@@ -110,13 +111,9 @@ bool ScanAblumArtist::getAblumSonger(const QString &path, QString &album, QStrin
         }
         return true;
     }
-    KLVMedia::Dictionary options;
-    options.set("probesize", "4096");
-    options.set("max_delay", "5000000");
-    AVFormatContext *raw = nullptr;
-    if (avformat_open_input(&raw, QFile::encodeName(file).constData(), nullptr, options.address()) != 0)
+    const KLVMedia::FormatPtr fmt = KLVMedia::openInput(QFile::encodeName(file).constData());
+    if (!fmt)
         return QFileInfo::exists(file); // unreadable: the defaults stay and the pass goes on
-    KLVMedia::FormatPtr fmt(raw);
     const AVDictionaryEntry *e = nullptr;
     while ((e = av_dict_get(fmt->metadata, "", e, AV_DICT_IGNORE_SUFFIX))) {
         const QByteArray key = QByteArray(e->key).toLower();
@@ -134,7 +131,7 @@ void ScanAblumArtist::run()
         emit scanOver();
         return;
     }
-    qDebug() << "ScanAblumArtist thread" << QThread::currentThread();
+    qCDebug(lcLibrary) << "ScanAblumArtist thread" << QThread::currentThread();
     QList<MediaInfo> songs;
     if (m_db)
         m_db->readNoablumSonglist(&songs, m_volumes);

@@ -3,11 +3,13 @@
 #include "database.h"
 #include "disklist.h"
 #include "globals.h"
+#include "logging.h"
 #include "mediapath.h"
+#include "scannerdefs.h"
+#include "volumepath.h"
 
 #include <QDebug>
 #include <QFileInfo>
-#include <QMutexLocker>
 
 #include <algorithm>
 #include <thread>
@@ -20,11 +22,6 @@ using Ms = std::chrono::milliseconds;
 // The longest single sleep: a stop request is noticed within this time.
 constexpr Ms kSleepSlice{25};
 
-bool validSlot(const DiskInfo &d)
-{
-    return d.musicTableID >= 1 && d.musicTableID <= 3;
-}
-
 } // namespace
 
 Scanner::Scanner(QObject *parent)
@@ -35,6 +32,7 @@ Scanner::~Scanner()
 {
     stop_Scanner();
     wait();
+    m_fence.joined();
 }
 
 void Scanner::beginRun(Mode mode, QThread::Priority priority)
@@ -47,16 +45,21 @@ void Scanner::beginRun(Mode mode, QThread::Priority priority)
     m_filesEntered = 0;
     m_sheetsRead = 0;
     m_sheetsSkipped = 0;
+    m_namesSkipped = 0;
+    m_refused = 0;
     start(priority);
 }
 
 bool Scanner::busy()
 {
-    if (!isRunning())
+    if (!isRunning()) {
+        m_fence.joined();
         return false;
+    }
     if (m_scanning)
         return true;
     wait(); // only the end of run() is left
+    m_fence.joined();
     return false;
 }
 
@@ -64,9 +67,11 @@ void Scanner::setScanPath(const DiskInfo &disk, bool tempMode, int index, QList<
 {
     if (busy())
         return;
-    QMutexLocker lock(&m_lock);
+    const QString listRoot = tempMode ? volumeRootOf(disk.diskPath) : QString();
+    std::unique_lock<std::mutex> lock(m_lock);
     m_disk = disk;
     if (tempMode) {
+        m_listRoot = listRoot.isEmpty() ? disk.diskPath : listRoot;
         m_listIndex = index;
         m_out = out;
         if (out)
@@ -87,7 +92,7 @@ void Scanner::setScanPath(const DiskInfo &disk, bool tempMode, int index, QList<
     if (usable) {
         m_db->Get_DBDirList_Path(&m_resume, &m_disk);
         const QString dirTable = get_DirTableName(&m_disk);
-        const QString root = QStringLiteral("USBBASEROOTPATH");
+        const QString root = rootFolderKey();
         m_rootRow = m_db->Is_DataExist(dirTable, QStringLiteral("dirPath"), root, disk.diskID);
         if (m_rootRow <= 0) {
             m_rootRow = m_db->insert_Dir(dirTable, 0, root, disk.diskID);
@@ -114,8 +119,14 @@ void Scanner::setInitPlayList(const QList<DiskInfo> &disks)
 {
     if (busy())
         return;
-    QMutexLocker lock(&m_lock);
+    QStringList roots;
+    for (const DiskInfo &d : disks) {
+        const QString root = volumeRootOf(d.diskPath);
+        roots << (root.isEmpty() ? d.diskPath : root);
+    }
+    std::unique_lock<std::mutex> lock(m_lock);
     m_initFolders = disks;
+    m_initRoots = roots;
     m_disk = disks.value(0);
     m_speed = 20;
     m_stop = false;
@@ -129,7 +140,7 @@ void Scanner::setScanTmpMusicList(int mode)
     if ((mode != TmpFolder && mode != TmpNextFolder && mode != TmpPrevFolder) || busy())
         return;
     mediaTempPlayList.clear();
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     const QString song = Get_RealFilePath(g_CurMusicPlay.filePath);
     m_songFolder = song.isEmpty() ? QString() : QFileInfo(song).absolutePath();
     m_volumes = UsingUSBDiskList;
@@ -144,8 +155,10 @@ void Scanner::addScanPath(const DiskInfo &folder, int listIndex, bool withFolder
 {
     if (busy())
         return;
-    QMutexLocker lock(&m_lock);
+    const QString root = volumeRootOf(folder.diskPath);
+    std::unique_lock<std::mutex> lock(m_lock);
     m_disk = folder;
+    m_listRoot = root.isEmpty() ? folder.diskPath : root;
     m_listIndex = listIndex;
     m_withFolders = withFolders;
     m_rowLimit = std::max(0, rowLimit);
@@ -158,12 +171,13 @@ void Scanner::addScanPath(const DiskInfo &folder, int listIndex, bool withFolder
 
 void Scanner::stop_Scanner()
 {
-    qDebug() << "#####  stop_Scanner~~~~~~~~~~~~~~" << m_listIndex;
+    qCDebug(lcLibrary) << "#####  stop_Scanner~~~~~~~~~~~~~~" << m_listIndex;
     m_stop = true;
     m_running = false;
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     m_volumes.clear();
     m_initFolders.clear();
+    m_initRoots.clear();
 }
 
 int Scanner::scanInterval() const
@@ -177,8 +191,8 @@ int Scanner::scanInterval() const
 void Scanner::setScannerSpeed(int ms)
 {
     m_speed = std::max(0, ms);
-    qDebug() << "扫描间隔" << ms << scanInterval() << g_TempData.inputSampleRate.get()
-             << g_CurMusicPlay.isResample.get();
+    qCDebug(lcLibrary) << "扫描间隔" << ms << scanInterval() << g_TempData.inputSampleRate.get()
+                       << g_CurMusicPlay.isResample.get();
 }
 
 void Scanner::setStopAppendMusicList(bool stop, bool flag)
@@ -195,23 +209,28 @@ Scanner::Stats Scanner::stats() const
     s.filesEntered = m_filesEntered;
     s.sheetsRead = m_sheetsRead;
     s.sheetsSkipped = m_sheetsSkipped;
+    s.namesSkipped = m_namesSkipped;
+    s.refused = m_refused;
     return s;
 }
 
 QString Scanner::scanPath() const
 {
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     return m_disk.diskPath;
 }
 
 void Scanner::run()
 {
+    const RunFence::Scope ended(m_fence);
     m_threadRunId = m_runId; // written before start(), unchanged while this run goes on
     m_lastPace = Clock::now();
     emit scanStart();
     switch (m_mode) {
     case VolumeScan:
+        logVolumeScan(true);
         runVolumeScan();
+        logVolumeScan(false);
         break;
     case ListFolder:
         runListFolder();
@@ -224,8 +243,32 @@ void Scanner::run()
         break;
     }
     m_running = false;
-    qDebug() << "====sacnner over======"
-             << " stop scan:" << (m_stop ? "true" : "false");
+    qCDebug(lcLibrary) << "====sacnner over======"
+                       << " stop scan:" << (m_stop ? "true" : "false");
+}
+
+// A volume's scan in the log: its start (and what an earlier scan already
+// read) and its end, with the songs entered and those of the volume.
+void Scanner::logVolumeScan(bool starting)
+{
+    const DiskInfo disk = m_disk;
+    if (starting) {
+        m_scanClock.start();
+        const int read =
+            int(std::count_if(m_resume.cbegin(), m_resume.cend(), [](const MediaInfo &m) { return m.readOver != 0; }));
+        qCInfo(lcLibrary).noquote() << QStringLiteral("scan of volume %1 (%2) started%3")
+                                           .arg(QString::number(disk.diskID), disk.diskPath,
+                                                read > 0 ? QStringLiteral(", %1 folders read before").arg(read)
+                                                         : QString());
+        return;
+    }
+    const int songs = m_db && validSlot(disk) ? m_db->Count_SongsFromDiskID(disk) : 0;
+    qCInfo(lcLibrary).noquote()
+        << QStringLiteral("scan of volume %1 (%2) %3: %4 songs entered, %5 on the volume; %6 folders read, %7 s")
+               .arg(QString::number(disk.diskID), disk.diskPath,
+                    m_stop ? QStringLiteral("stopped unfinished") : QStringLiteral("ended"),
+                    QString::number(m_filesEntered.load()), QString::number(songs),
+                    QString::number(m_foldersRead.load()), QString::number(m_scanClock.elapsed() / 1000.0, 'f', 1));
 }
 
 void Scanner::pace()
@@ -253,13 +296,13 @@ void Scanner::pace()
 
 void Scanner::handOver(const QList<MediaObjectInfo> &items)
 {
-    if (items.isEmpty() || !m_appendFlag || m_stopAppend || g_CurMusicPlay.musiclistType != 0)
+    if (items.isEmpty() || !m_appendFlag || m_stopAppend || g_CurMusicPlay.musiclistType != ListAllSongs)
         return;
     // The play list belongs to the GUI thread: the songs are inserted there,
     // where the flags are looked at again.
     inGuiThread([this, items] {
         for (const MediaObjectInfo &item : items) {
-            if (!m_appendFlag || m_stopAppend || g_CurMusicPlay.musiclistType != 0)
+            if (!m_appendFlag || m_stopAppend || g_CurMusicPlay.musiclistType != ListAllSongs)
                 return;
             DiskInfo volume;
             volume.diskID = item.diskID;

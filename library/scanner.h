@@ -16,19 +16,22 @@
 // mounted-volume list) are handed to the GUI thread and applied there.
 
 #include "records.h"
+#include "runfence.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
 #include <QList>
 #include <QMetaObject>
-#include <QMutex>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QThread>
 #include <QVector>
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 
 class DataBase;
 
@@ -56,6 +59,8 @@ public:
         int filesEntered = 0;  // rows inserted (CUE and image tracks included)
         int sheetsRead = 0;    // CUE sheets parsed and entered
         int sheetsSkipped = 0; // CUE sheets already complete in the library
+        int namesSkipped = 0;  // names that are no valid UTF-8 (no path can name them again)
+        int refused = 0;       // links and CUE sheets leading outside the volume or to no regular file
     };
 
     explicit Scanner(QObject *parent = nullptr);
@@ -99,6 +104,9 @@ public:
     // Album and artist tags of a file: FFmpeg's probe, or the APE tag reader
     // for Monkey's Audio files (apeTag true). Missing values stay empty.
     static void get_musicInfo(const QString &path, bool apeTag, QString *artist, QString *album);
+    // True when the file can no longer be read (its stick was pulled): a
+    // failed read of it says nothing about its contents.
+    static bool hasVanished(const QString &path);
 
 signals:
     void musiclistChanged();
@@ -144,8 +152,14 @@ private:
     struct Listing {
         QList<QFileInfo> files; // playable
         QList<QFileInfo> dirs;
+        QStringList refused; // log lines of playable names that are not entered
     };
-    Listing listFolder(const QString &folder) const;
+    Listing listFolder(const QString &folder);
+    void logUndecodableNames(const QString &folder);
+    // Why a playable entry is not entered ("" when it is), for the log.
+    static QString entryRefusal(const QFileInfo &entry, const QString &root);
+    // A skipped entry: a line in the log file and a warning.
+    static void report(const QString &line);
     void scanCueSheet(const QFileInfo &sheet, bool fresh);
     void Process_ISOMusicList(const QFileInfo &image, bool fresh);
     void process_scanfile(const AudioInfo &info);
@@ -157,19 +171,22 @@ private:
     void runTempList();
     void runListFolder();
     void runInitPlayList();
-    FolderContent collectFolder(const QString &folder, int diskID, bool withFolders, bool withSongs) const;
-    QList<MediaObjectInfo> itemsOfFile(const QFileInfo &file, int diskID) const;
+    // root: the canonical root of the volume the folder is on.
+    FolderContent collectFolder(const QString &folder, const QString &root, int diskID, bool withFolders,
+                                bool withSongs) const;
+    QList<MediaObjectInfo> itemsOfFile(const QFileInfo &file, const QString &root, int diskID) const;
     QString firstFolderWithFiles(const QString &folder, int depth = 0) const;
     QString lastFolderWithFiles(const QString &folder, int depth = 0) const;
     QString folderAfter(const QString &folder, const QString &root) const;
     QString folderBefore(const QString &folder, const QString &root) const;
     QList<QFileInfo> subfolders(const QString &folder) const;
     bool hasSongs(const QString &folder) const;
-    int volumeIndexOf(const QString &path) const;
+    static int volumeIndexOf(const QList<DiskInfo> &volumes, const QString &path);
 
     // Waits one pacing interval, counted from the previous pacing point so
     // that the scanner's own work is part of the interval; ends early on stop.
     void pace();
+    void logVolumeScan(bool starting);
     // Runs f in the GUI thread, after everything handed over before it;
     // dropped when another run has started since (its results are stale).
     template <typename F>
@@ -197,14 +214,18 @@ private:
     void beginRun(Mode mode, QThread::Priority priority);
 
     DataBase *m_db = nullptr;
-    mutable QMutex m_lock; // guards the set-up of a run and m_volumes
+    // Guards the set-up of a run and m_volumes; a std::mutex, whose locking
+    // ThreadSanitizer sees (QMutex locks inside uninstrumented Qt).
+    mutable std::mutex m_lock;
 
     // Set up by the GUI thread before start() (under m_lock), read by the run.
     Mode m_mode = VolumeScan;
     DiskInfo m_disk;           // the volume (or folder) of the run
     QList<DiskInfo> m_volumes; // volumes still to scan; a snapshot of the mounted volumes for listings
     QList<DiskInfo> m_initFolders;
-    QString m_songFolder; // the playing song's folder (temporary lists)
+    QStringList m_initRoots; // the volume of each of m_initFolders
+    QString m_listRoot;      // the volume of the folder a ListFolder run lists
+    QString m_songFolder;    // the playing song's folder (temporary lists)
     int m_listIndex = 0;
     bool m_withFolders = true;
     int m_rowLimit = 0;
@@ -220,6 +241,10 @@ private:
     bool m_batchOpen = false;   // a transaction of written folders is open
     std::chrono::steady_clock::time_point m_batchStart;
     DiskInfo m_folder; // the folder being read; diskSizes carries its row id
+    QString m_root;    // canonical root of the volume being scanned
+    // A file of the folder being read went away while it was read: the
+    // folder is not marked read, so the next scan reads it again.
+    bool m_folderIncomplete = false;
     QString m_musicTable;
     QString m_dirTable;
     std::chrono::steady_clock::time_point m_lastPace;
@@ -232,9 +257,13 @@ private:
     std::atomic<int> m_foldersFound{0};
     std::atomic<int> m_foldersRead{0};
     std::atomic<int> m_filesEntered{0};
+    QElapsedTimer m_scanClock; // scanner thread: the volume scan running
     std::atomic<int> m_sheetsRead{0};
     std::atomic<int> m_sheetsSkipped{0};
+    std::atomic<int> m_namesSkipped{0};
+    std::atomic<int> m_refused{0};
 
+    RunFence m_fence;      // run() ended, for busy() and the destructor
     int m_runId = 0;       // GUI thread: counts the runs started
     int m_threadRunId = 0; // scanner thread: the run it is doing
 

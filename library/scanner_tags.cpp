@@ -1,10 +1,15 @@
-// Album and artist tags of one file, as the scanner enters them.
+// Album and artist tags of one file as the scanner enters them; whether a
+// file went away; the scanner's lines about entries it skips.
 #include "scanner.h"
 
 #include "apetag.h"
 #include "ffmpegptr.h"
 #include "textencoding.h"
 
+#include "globals.h"
+#include "logging.h"
+
+#include <QDebug>
 #include <QFile>
 
 void Scanner::get_musicInfo(const QString &path, bool apeTag, QString *artist, QString *album)
@@ -17,14 +22,9 @@ void Scanner::get_musicInfo(const QString &path, bool apeTag, QString *artist, Q
         }
         return;
     }
-    // A small probe: format detection reads at most 4096 bytes.
-    KLVMedia::Dictionary options;
-    options.set("probesize", "4096");
-    options.set("max_delay", "5000000");
-    AVFormatContext *raw = nullptr;
-    if (avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, options.address()) != 0)
+    const KLVMedia::FormatPtr fmt = KLVMedia::openInput(QFile::encodeName(path).constData());
+    if (!fmt)
         return;
-    KLVMedia::FormatPtr fmt(raw);
     if (avformat_find_stream_info(fmt.get(), nullptr) >= 0)
         av_find_best_stream(fmt.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     const AVDictionaryEntry *e = nullptr;
@@ -35,4 +35,18 @@ void Scanner::get_musicInfo(const QString &path, bool apeTag, QString *artist, Q
         else if (key == "artist")
             *artist = get_UTF8String(e->value);
     }
+}
+
+bool Scanner::hasVanished(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return true;
+    char byte = 0;
+    return f.size() > 0 && f.read(&byte, 1) != 1;
+}
+
+void Scanner::report(const QString &line)
+{
+    qCWarning(lcLibrary).noquote() << line;
 }

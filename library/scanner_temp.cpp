@@ -7,17 +7,13 @@
 #include "database.h"
 #include "globals.h"
 #include "mediapath.h"
+#include "scannerdefs.h"
+#include "volumepath.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QSet>
-
-namespace {
-
-constexpr int kMaxDepth = 64;
-
-} // namespace
 
 QList<QFileInfo> Scanner::subfolders(const QString &folder) const
 {
@@ -36,17 +32,29 @@ bool Scanner::hasSongs(const QString &folder) const
     return !QDir(folder).entryList(musicFormatList, QDir::Files | QDir::Readable, QDir::NoSort).isEmpty();
 }
 
-QList<MediaObjectInfo> Scanner::itemsOfFile(const QFileInfo &file, int diskID) const
+QList<MediaObjectInfo> Scanner::itemsOfFile(const QFileInfo &file, const QString &root, int diskID) const
 {
     QList<MediaObjectInfo> out;
     const QString path = file.absoluteFilePath();
     if (path.contains(QStringLiteral("__M__")))
         return out;
+    const QString refusal = entryRefusal(file, root);
+    if (!refusal.isEmpty()) {
+        report(QStringLiteral("listing: %1, skipped: %2").arg(refusal, path));
+        return out;
+    }
     const QString suffix = file.suffix().toLower();
     if (suffix == QLatin1String("cue")) {
         CueFiles cue(path);
         const QFileInfo source = cue.getSrcFile();
-        if (!cue.Is_Correct_CUE() || !source.isFile())
+        if (!cue.Is_Correct_CUE())
+            return out;
+        const QString why = cueAudioRefusal(path, source.filePath(), root);
+        if (!why.isEmpty()) {
+            report(QStringLiteral("listing: CUE sheet skipped, %1: %2").arg(why, path));
+            return out;
+        }
+        if (!source.isFile())
             return out;
         QSet<QString> titles;
         for (const cueData &t : cue.getCueData()) {
@@ -65,7 +73,8 @@ QList<MediaObjectInfo> Scanner::itemsOfFile(const QFileInfo &file, int diskID) c
     return out;
 }
 
-Scanner::FolderContent Scanner::collectFolder(const QString &folder, int diskID, bool withFolders, bool withSongs) const
+Scanner::FolderContent Scanner::collectFolder(const QString &folder, const QString &root, int diskID, bool withFolders,
+                                              bool withSongs) const
 {
     FolderContent c;
     if (withFolders) {
@@ -84,7 +93,7 @@ Scanner::FolderContent Scanner::collectFolder(const QString &folder, int diskID,
         for (const QFileInfo &f : files) {
             if (m_stop)
                 break;
-            c.songs += itemsOfFile(f, diskID);
+            c.songs += itemsOfFile(f, root, diskID);
         }
     }
     return c;
@@ -179,10 +188,10 @@ QString Scanner::folderBefore(const QString &folder, const QString &root) const
     return QString();
 }
 
-int Scanner::volumeIndexOf(const QString &path) const
+int Scanner::volumeIndexOf(const QList<DiskInfo> &volumes, const QString &path)
 {
-    for (int i = 0; i < m_volumes.size(); ++i) {
-        const QString root = m_volumes.at(i).diskPath;
+    for (int i = 0; i < volumes.size(); ++i) {
+        const QString root = volumes.at(i).diskPath;
         if (!root.isEmpty() && (path == root || isBelow(path, root)))
             return i;
     }
@@ -191,8 +200,14 @@ int Scanner::volumeIndexOf(const QString &path) const
 
 void Scanner::runTempList()
 {
-    const int n = m_volumes.size();
-    const int home = volumeIndexOf(m_songFolder);
+    // stop_Scanner() empties the list meanwhile: the walk uses its own copy.
+    QList<DiskInfo> volumes;
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        volumes = m_volumes;
+    }
+    const int n = volumes.size();
+    const int home = volumeIndexOf(volumes, m_songFolder);
     QString target;
     int targetVolume = -1;
     auto take = [&](const QString &folder, int volume) {
@@ -208,31 +223,33 @@ void Scanner::runTempList()
             take(m_songFolder, home);
         // Then each mounted volume, the last one first.
         for (int i = n - 1; target.isEmpty() && i >= 0 && !m_stop; --i)
-            take(firstFolderWithFiles(m_volumes.at(i).diskPath), i);
+            take(firstFolderWithFiles(volumes.at(i).diskPath), i);
         break;
     case TmpNextFolder:
         if (home >= 0)
-            take(folderAfter(m_songFolder, m_volumes.at(home).diskPath), home);
+            take(folderAfter(m_songFolder, volumes.at(home).diskPath), home);
         // On through the following volumes, round to the song's own.
         for (int k = 1; target.isEmpty() && k <= n && !m_stop; ++k) {
             const int i = ((home < 0 ? -1 : home) + k) % n;
-            take(firstFolderWithFiles(m_volumes.at(i).diskPath), i);
+            take(firstFolderWithFiles(volumes.at(i).diskPath), i);
         }
         break;
     case TmpPrevFolder:
         if (home >= 0)
-            take(folderBefore(m_songFolder, m_volumes.at(home).diskPath), home);
+            take(folderBefore(m_songFolder, volumes.at(home).diskPath), home);
         for (int k = 1; target.isEmpty() && k <= n && !m_stop; ++k) {
             const int i = (((home < 0 ? 0 : home) - k) % n + n) % n;
-            take(lastFolderWithFiles(m_volumes.at(i).diskPath), i);
+            take(lastFolderWithFiles(volumes.at(i).diskPath), i);
         }
         break;
     default:
         break;
     }
     QList<MediaObjectInfo> items;
-    if (!target.isEmpty())
-        items = collectFolder(target, m_volumes.at(targetVolume).diskID, false, true).songs;
+    if (!target.isEmpty()) {
+        const DiskInfo &volume = volumes.at(targetVolume);
+        items = collectFolder(target, canonicalRoot(volume.diskPath), volume.diskID, false, true).songs;
+    }
     const bool unfinished = m_stop;
     const int mode = m_mode;
     finish([this, items, unfinished, mode] {
@@ -243,11 +260,18 @@ void Scanner::runTempList()
 
 void Scanner::runListFolder()
 {
-    const QString folder = m_disk.diskPath;
+    QString folder, root;
+    int diskID = 0;
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        folder = m_disk.diskPath;
+        root = m_listRoot;
+        diskID = m_disk.diskID;
+    }
     FolderContent c;
     const bool exists = QFileInfo(folder).isDir();
     if (exists)
-        c = collectFolder(folder, m_disk.diskID, m_withFolders, true);
+        c = collectFolder(folder, canonicalRoot(root), diskID, m_withFolders, true);
     QList<ListInfo> rows = c.folderRows;
     for (const MediaObjectInfo &m : qAsConst(c.songs)) {
         ListInfo row;
@@ -289,18 +313,21 @@ void Scanner::runInitPlayList()
 {
     for (int n = 0;; ++n) {
         DiskInfo folder;
+        QString root;
         {
-            QMutexLocker lock(&m_lock);
+            std::unique_lock<std::mutex> lock(m_lock);
             if (!m_running || n >= m_initFolders.size())
                 break;
             folder = m_initFolders.at(n);
+            root = m_initRoots.value(n);
         }
+        root = canonicalRoot(root);
         const QFileInfoList files =
             QDir(folder.diskPath).entryInfoList(musicFormatList, QDir::Files | QDir::Readable, QDir::NoSort);
         for (const QFileInfo &f : files) {
             if (m_stop)
                 break;
-            const QList<MediaObjectInfo> items = itemsOfFile(f, folder.diskID);
+            const QList<MediaObjectInfo> items = itemsOfFile(f, root, folder.diskID);
             if (items.isEmpty())
                 continue;
             inGuiThread([this, items] {

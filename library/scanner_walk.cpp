@@ -6,11 +6,14 @@
 #include "database.h"
 #include "disklist.h"
 #include "globals.h"
+#include "logging.h"
 #include "mediapath.h"
 #include "sacd_disc.h"
 #include "sacd_media.h"
+#include "scannerdefs.h"
 #include "sqltext.h"
 #include "textencoding.h"
+#include "volumepath.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -18,24 +21,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QMutexLocker>
 #include <QSet>
 
+#include <dirent.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
 namespace {
 
-const QString kRootPath = QStringLiteral("USBBASEROOTPATH");
 const QString kSelector = QStringLiteral("__M__");
-
-// Deeper folders are not entered: a hostile tree must not exhaust the stack.
-constexpr int kMaxDepth = 64;
-
-bool validSlot(const DiskInfo &d)
-{
-    return d.musicTableID >= 1 && d.musicTableID <= 3;
-}
 
 // The local midnight of a file's modification day, as ConversionTime gives
 // it, remembered per quarter of an hour of modification time (every zone
@@ -80,7 +74,7 @@ bool Scanner::canGoOn() const
 QString Scanner::folderKey(const QString &path) const
 {
     const QString rel = get_Omitpath(path);
-    return rel.isEmpty() ? kRootPath : rel;
+    return rel.isEmpty() ? rootFolderKey() : rel;
 }
 
 bool Scanner::Check_Dir_PathRule(const QFileInfo *dir)
@@ -111,12 +105,13 @@ void Scanner::runVolumeScan()
     while (m_running) {
         DiskInfo volume;
         {
-            QMutexLocker lock(&m_lock);
+            std::unique_lock<std::mutex> lock(m_lock);
             if (m_volumes.isEmpty())
                 break;
             volume = m_volumes.first();
         }
         m_folder = volume;
+        m_root = canonicalRoot(volume.diskPath);
         List_Dirs_Files(volume.diskPath, 0, m_rootRow, m_rootFresh, 0, 0);
         closeBatch();
         // During a database repair the volume stays listed: its scan is
@@ -125,7 +120,7 @@ void Scanner::runVolumeScan()
             m_stop = true;
             break;
         }
-        QMutexLocker lock(&m_lock);
+        std::unique_lock<std::mutex> lock(m_lock);
         if (!m_volumes.isEmpty())
             m_volumes.removeFirst();
     }
@@ -142,7 +137,16 @@ void Scanner::runVolumeScan()
     });
 }
 
-Scanner::Listing Scanner::listFolder(const QString &folder) const
+QString Scanner::entryRefusal(const QFileInfo &entry, const QString &root)
+{
+    if (entry.isSymLink() && !liesInside(entry.absoluteFilePath(), root))
+        return QStringLiteral("link leads outside the volume");
+    if (!entry.isFile())
+        return QStringLiteral("not a regular file");
+    return QString();
+}
+
+Scanner::Listing Scanner::listFolder(const QString &folder)
 {
     // One listing serves the files and the subfolders; playable files are
     // picked by suffix (the patterns of musicFormatList, in any case).
@@ -150,12 +154,68 @@ Scanner::Listing Scanner::listFolder(const QString &folder) const
     const QFileInfoList entries =
         QDir(folder).entryInfoList(QDir::AllEntries | QDir::Readable | QDir::NoDotAndDotDot, QDir::NoSort);
     for (const QFileInfo &e : entries) {
-        if (e.isDir())
+        if (e.isDir()) {
             l.dirs.append(e);
-        else if (e.isFile() && m_playable.contains(e.suffix().toLower()))
-            l.files.append(e);
+        } else if (m_playable.contains(e.suffix().toLower())) {
+            const QString why = entryRefusal(e, m_root);
+            if (why.isEmpty())
+                l.files.append(e);
+            else
+                l.refused.append(QStringLiteral("scanner: %1, skipped: %2").arg(why, e.absoluteFilePath()));
+        }
     }
     return l;
+}
+
+namespace {
+
+// A name's bytes with those outside printable ASCII as \xHH, for the log.
+QString escapedName(const QByteArray &name)
+{
+    QString out;
+    for (const char ch : name) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b >= 0x20 && b < 0x7F)
+            out += QLatin1Char(ch);
+        else
+            out += QStringLiteral("\\x") + QString::number(b, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+    }
+    return out;
+}
+
+} // namespace
+
+// Qt turns file names into text and back through UTF-8: a name that is not
+// valid UTF-8 (bytes of another encoding such as GBK, or plain garbage)
+// comes back as other bytes, so no path can name the file or folder again
+// and the listing drops it. Such playable files and folders are logged and
+// counted.
+void Scanner::logUndecodableNames(const QString &folder)
+{
+    const QByteArray dirPath = QFile::encodeName(folder);
+    DIR *dir = ::opendir(dirPath.constData());
+    if (!dir)
+        return;
+    while (const dirent *e = ::readdir(dir)) {
+        const QByteArray name(e->d_name);
+        if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+            continue;
+        if (QFile::encodeName(QFile::decodeName(name)) == name)
+            continue;
+        bool isDir = e->d_type == DT_DIR;
+        if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+            struct stat st;
+            isDir = ::stat((dirPath + '/' + name).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+        }
+        const int dot = name.lastIndexOf('.');
+        const QString suffix = dot < 0 ? QString() : QString::fromLatin1(name.mid(dot + 1)).toLower();
+        if (!isDir && !m_playable.contains(suffix))
+            continue;
+        ++m_namesSkipped;
+        report(QStringLiteral("scanner: %1 name is not valid UTF-8, skipped: %2/%3")
+                   .arg(isDir ? QStringLiteral("folder") : QStringLiteral("file"), folder, escapedName(name)));
+    }
+    ::closedir(dir);
 }
 
 void Scanner::List_Dirs_Files(const QString &folder, int known, int rowid, bool fresh, int parentRow, int depth)
@@ -168,10 +228,16 @@ void Scanner::List_Dirs_Files(const QString &folder, int known, int rowid, bool 
         const auto it = m_resumeByPath.constFind(folderKey(folder));
         readFiles = it == m_resumeByPath.constEnd() || it->readOver == 0;
     }
-    if (readFiles)
+    if (readFiles) {
+        // What is skipped is told once, when the folder's files are read.
+        for (const QString &line : listing.refused)
+            report(line);
+        m_refused += listing.refused.size();
+        logUndecodableNames(folder);
         rowid = scanSongsFileList(listing.files, folder, rowid, parentRow, fresh);
-    else
+    } else {
         ++m_foldersRead; // all its files went in during an earlier scan
+    }
     // A folder stopped before its row was written keeps its subfolders for
     // the next scan.
     if (rowid > 0)
@@ -208,6 +274,7 @@ int Scanner::scanSongsFileList(const QFileInfoList &files, const QString &folder
     if (m_stop || !validSlot(m_disk))
         return rowid;
     m_pending.clear();
+    m_folderIncomplete = false;
     if (files.isEmpty()) {
         rowid = writeFolder(folder, rowid, parentRow, true);
         if (rowid > 0)
@@ -231,7 +298,7 @@ int Scanner::scanSongsFileList(const QFileInfoList &files, const QString &folder
         const QString path = f.absoluteFilePath();
         // The selector mark in a name would cut the path when the item plays.
         if (path.contains(kSelector)) {
-            qDebug() << "scanner: name holds" << kSelector << ", skipped:" << path;
+            qCDebug(lcLibrary) << "scanner: name holds" << kSelector << ", skipped:" << path;
             continue;
         }
         if (suffix == QLatin1String("iso")) {
@@ -249,10 +316,17 @@ int Scanner::scanSongsFileList(const QFileInfoList &files, const QString &folder
         info.fileSize = f.size();
         info.createTime = modifiedDay(f);
         get_musicInfo(path, suffix == QLatin1String("ape"), &info.artist, &info.album);
+        if (info.artist.isEmpty() && info.album.isEmpty() && hasVanished(path)) {
+            // No tags because the file went (its stick was pulled): a row
+            // now would stay untagged for good.
+            qCInfo(lcLibrary) << "scanner: gone while read, left for the next scan:" << path;
+            m_folderIncomplete = true;
+            continue;
+        }
         process_scanfile(info);
         pace();
     }
-    const bool complete = canGoOn();
+    const bool complete = canGoOn() && !m_folderIncomplete;
     if (complete) {
         pace();
         pace();
@@ -292,6 +366,14 @@ int Scanner::writeFolder(const QString &folder, int rowid, int parentRow, bool m
 {
     QList<AudioInfo> pending;
     pending.swap(m_pending);
+    if (m_stop && !markRead) {
+        // A stop comes when the stick is pulled: a file read as it went has
+        // no tags. Untagged rows wait for the next scan, which reads this
+        // unmarked folder again.
+        pending.erase(std::remove_if(pending.begin(), pending.end(),
+                                     [](const AudioInfo &a) { return a.artist.isEmpty() && a.album.isEmpty(); }),
+                      pending.end());
+    }
     if (g_CurMusicPlay.dbRebuilding || (rowid <= 0 && pending.isEmpty() && !markRead))
         return rowid;
     openBatch();
@@ -332,26 +414,44 @@ void Scanner::scanCueSheet(const QFileInfo &sheet, bool fresh)
     if (sheetPath.contains(kSelector))
         return;
     CueFiles cue(sheetPath);
-    if (!cue.Is_Correct_CUE())
+    for (const QString &note : cue.notes())
+        report(QStringLiteral("scanner: CUE sheet %1: %2").arg(sheetPath, note));
+    if (!cue.Is_Correct_CUE()) {
+        if (hasVanished(sheetPath))
+            m_folderIncomplete = true;
         return;
+    }
     const QList<cueData> tracks = cue.getCueData();
     if (tracks.isEmpty())
         return;
+    const QFileInfo source = cue.getSrcFile();
+    const QString refusal = cueAudioRefusal(sheetPath, source.filePath(), m_root);
+    if (!refusal.isEmpty()) {
+        ++m_refused;
+        report(QStringLiteral("scanner: CUE sheet skipped, %1: %2").arg(refusal, sheetPath));
+        return;
+    }
     if (!fresh && m_db->count_SongData(sheetPath, &m_folder) >= tracks.size()) {
         ++m_sheetsSkipped;
         return;
     }
-    const QFileInfo source = cue.getSrcFile();
     // Tracks of a missing audio file could never play.
     if (!source.isFile()) {
-        qDebug() << "scanner: the audio file of" << sheetPath << "is missing:" << source.filePath();
+        if (hasVanished(sheetPath))
+            m_folderIncomplete = true;
+        else
+            qCDebug(lcLibrary) << "scanner: the audio file of" << sheetPath << "is missing:" << source.filePath();
         return;
     }
-    ++m_sheetsRead;
     QString artist;
     QString album;
     const QString type = source.suffix().toLower();
     get_musicInfo(source.absoluteFilePath(), type == QLatin1String("ape"), &artist, &album);
+    if (artist.isEmpty() && album.isEmpty() && hasVanished(source.absoluteFilePath())) {
+        m_folderIncomplete = true;
+        return;
+    }
+    ++m_sheetsRead;
     const qint64 createTime = modifiedDay(source);
     const QString unknown = tr("未知");
     QSet<QString> titles;
@@ -386,7 +486,7 @@ QList<Scanner::ImageTrack> Scanner::imageTracks(const QString &path, const std::
         return out;
     sacd_disc_t disc;
     if (!disc.open(&media)) {
-        qDebug() << "scanner: not an SACD image:" << path;
+        qCDebug(lcLibrary) << "scanner: not an SACD image:" << path;
         return out;
     }
     const QString unknown = tr("未知");
@@ -421,6 +521,8 @@ QList<Scanner::ImageTrack> Scanner::imageTracks(const QString &path, const std::
 void Scanner::Process_ISOMusicList(const QFileInfo &image, bool fresh)
 {
     const QList<ImageTrack> tracks = imageTracks(image.absoluteFilePath(), &m_stop);
+    if (tracks.isEmpty() && hasVanished(image.absoluteFilePath()))
+        m_folderIncomplete = true;
     const qint64 createTime = modifiedDay(image);
     for (const ImageTrack &t : tracks) {
         if (!canGoOn())

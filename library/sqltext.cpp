@@ -1,9 +1,13 @@
 #include "sqltext.h"
 
 #include "globals.h"
+#include "pinyintable.h"
 
 #include <QDateTime>
 #include <QStringList>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -16,6 +20,18 @@ const struct {
     {u"/", u"//"}, {u"'", u"/\uFF02"}, {u"[", u"/["}, {u"]", u"/]"}, {u"%", u"/%"},
     {u"&", u"/&"}, {u"_", u"/_"},      {u"(", u"/("}, {u")", u"/)"},
 };
+
+// The pinyin initials of U+4E00..U+9FA5, joined once.
+const QByteArray &initialsTable()
+{
+    static const QByteArray table = [] {
+        QByteArray t;
+        for (int i = 0; i < kPinyinInitialChunkCount; ++i)
+            t += kPinyinInitialChunks[i];
+        return t;
+    }();
+    return table;
+}
 
 } // namespace
 
@@ -70,4 +86,36 @@ qint64 ConversionTime(const QDateTime &lastModified)
 {
     const QDateTime day(lastModified.date(), QTime(0, 0, 0), Qt::LocalTime);
     return day.toSecsSinceEpoch();
+}
+
+QString bytesToSize(qint64 bytes)
+{
+    if (bytes <= 0)
+        return QStringLiteral("0 B");
+    static const char *const units[] = {"B", "K", "M", "G", "T", "P", "E", "Z", "Y"};
+    int i = static_cast<int>(std::floor(std::log(static_cast<double>(bytes)) / std::log(1024.0)));
+    i = std::clamp(i, 0, 8);
+    const double value = static_cast<double>(bytes) / std::pow(1024.0, i);
+    return QString::number(value, 'f', i == 3 ? 1 : 0) + QLatin1String(units[i]);
+}
+
+QString zhToJP(const QString &text)
+{
+    const QByteArray &table = initialsTable();
+    QString out;
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if ((u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9'))
+            out += c;
+        else if (u >= 'a' && u <= 'z')
+            out += QChar(u - 'a' + 'A');
+        else if (u >= 0x4E00 && u <= 0x9FA5 && u - 0x4E00 < table.size())
+            out += QLatin1Char(table.at(u - 0x4E00));
+    }
+    return out;
+}
+
+QString GetFirstLetterResu(const QString &text)
+{
+    return zhToJP(text).toLower();
 }

@@ -12,5 +12,13 @@ QString sqliteDescape(QString text);
 // the partition folder dropped ("" for the mount point itself).
 QString get_Omitpath(const QString &path);
 
+// "1.5G", "700B": a size as the lists show it.
+QString bytesToSize(qint64 bytes);
+// The pinyin initials of the Chinese characters of a text, with its letters
+// (upper case) and digits; other characters are left out.
+QString zhToJP(const QString &text);
+// The sort key of a text: zhToJP in lower case.
+QString GetFirstLetterResu(const QString &text);
+
 // The file's modification day at 00:00 local time, seconds since 1970.
 qint64 ConversionTime(const class QDateTime &lastModified);

@@ -3,6 +3,7 @@
 #include "globals.h"
 #include "linkglobals.h"
 #include "linktext.h"
+#include "logging.h"
 
 #include <QDebug>
 #include <QThread>
@@ -73,7 +74,7 @@ QByteArray BufDataProce::ProcessingPackets(bool fill, int count)
     SendFrameData.setTags(FRAME_START_TAG);
     const int len = SendFrameData.length();
     if (len > Frame::MaxPayload) {
-        qWarning("ProcessingPackets: payload of %d bytes cannot be sent", len);
+        qCWarning(lcLink, "ProcessingPackets: payload of %d bytes cannot be sent", len);
         return QByteArray();
     }
     const int type = SendFrameData[Frame::Type];
@@ -128,7 +129,7 @@ QByteArray BufDataProce::ProcessingPackets(bool fill, int count)
         if (item == 16) {
             SendFrameData.clearPayload(len);
             copyImage(&m_nSendUSBLink, 0, qMin(len, int(m_nSendUSBLink.Size)));
-            qDebug("USB_Changed----%d", int(m_nSendUSBLink.at(0)));
+            qCDebug(lcLink, "USB_Changed----%d", int(m_nSendUSBLink.at(0)));
         }
         // Other app items carry the list payload already in place.
         break;
@@ -284,7 +285,7 @@ int BufDataProce::PacketMediaInfoData()
     putBytes(format);
     put8(g_CurMusicPlay.isHiRes.get() ? 1 : 0);
     put8(g_CurMusicPlay.playMode.get());
-    put8(m_switching.load(std::memory_order_relaxed) ? 2 : g_CurMusicPlay.playState.get());
+    put8(m_switching.load(std::memory_order_relaxed) ? int(PlayPlaying) : g_CurMusicPlay.playState.get());
     put8(m_appFolder.load(std::memory_order_relaxed));
     put16be(m_appIndex.load(std::memory_order_relaxed));
     return at;

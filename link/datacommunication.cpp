@@ -6,6 +6,7 @@
 #include "framedefs.h"
 #include "globals.h"
 #include "linkglobals.h"
+#include "logging.h"
 #include "platform.h"
 #include "playerexit.h"
 #include "serialservice.h"
@@ -52,7 +53,7 @@ DataCommunication::DataCommunication(QObject *parent)
     m_bufData = new BufDataProce(this);
     m_serial = new SerialService(this);
     if (!m_serial->setup(Platform::mcuPort(), 57600)) {
-        QTlog(QStringLiteral("MCU port %1 cannot be opened").arg(Platform::mcuPort()));
+        qCWarning(lcLink).noquote() << QStringLiteral("MCU port %1 cannot be opened").arg(Platform::mcuPort());
         // The supervisor starts the program again; until then frames to the
         // closed port are dropped.
         killPlayerProcess();
@@ -91,7 +92,7 @@ DataCommunication::DataCommunication(QObject *parent)
     connect(m_musicInfoTimer, &QTimer::timeout, this, [this] { m_bufData->setMusicInfoFlag(true); });
     connect(m_versionTimer, &QTimer::timeout, this, &DataCommunication::versionRetry);
     connect(m_replyTimer, &QTimer::timeout, this, [this] {
-        QTlog(QStringLiteral("定时器判断发送数据端口未复位则做复位"));
+        qCWarning(lcLink).noquote() << QStringLiteral("定时器判断发送数据端口未复位则做复位");
         ResetSendDataFlg();
     });
     connect(m_upgradeTimer, &QTimer::timeout, this, &DataCommunication::stopUpgradeActive);
@@ -376,8 +377,8 @@ void DataCommunication::run()
                 // The answer names what it answers: a late answer to a
                 // frame already given up is not this frame's.
                 if (!headMatchesAnswer()) {
-                    qDebug("MCU answer for group %d item %d does not match the frame sent; ignored",
-                           int(RecFrameData[Frame::Group]), int(RecFrameData[Frame::Item]));
+                    qCDebug(lcLink, "MCU answer for group %d item %d does not match the frame sent; ignored",
+                            int(RecFrameData[Frame::Group]), int(RecFrameData[Frame::Item]));
                     continue;
                 }
                 ProcessRecFrameData(m_receiver.payload());
@@ -480,14 +481,14 @@ void DataCommunication::ResetSendDataFlg()
         m_lineFree = true;
     }
     if (giveUp) {
-        QTlog(QStringLiteral("MCU link: %1 failed frames, restarting").arg(m_failures.load()));
+        qCWarning(lcLink).noquote() << QStringLiteral("MCU link: %1 failed frames, restarting").arg(m_failures.load());
         killPlayerProcess();
     }
 }
 
 void DataCommunication::linkWatchdogExpired()
 {
-    QTlog(QStringLiteral("~~~~~sig_CheckLampTimer2~~~~~"));
+    qCInfo(lcLink).noquote() << QStringLiteral("~~~~~sig_CheckLampTimer2~~~~~");
     m_linkTimer->stop();
     if (m_bUpMCUFlag.get())
         return;
@@ -524,7 +525,7 @@ void DataCommunication::versionRetry()
 
 void DataCommunication::InitLoad()
 {
-    qDebug("======== MCU start-up synchronisation ========");
+    qCDebug(lcLink, "======== MCU start-up synchronisation ========");
     Lock lock(m_lock);
     m_purgeEnabled = false;
     m_passes = 0;

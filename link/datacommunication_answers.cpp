@@ -7,24 +7,12 @@
 #include "framedefs.h"
 #include "globals.h"
 #include "linkglobals.h"
+#include "logging.h"
+#include "payloadbytes.h"
 
 #include <QDebug>
 
 namespace {
-
-int byteAt(const QByteArray &b, int i)
-{
-    return i >= 0 && i < b.size() ? quint8(b[i]) : 0;
-}
-
-// Writes the payload bytes into an image, as many as both hold.
-template <int N>
-void storeBytes(ByteImage<N> &img, int off, const QByteArray &payload, int len)
-{
-    const int n = qMin(len, payload.size());
-    if (n > 0)
-        img.write(off, reinterpret_cast<const quint8 *>(payload.constData()), n);
-}
 
 // A program name: 13 characters, then two zero bytes.
 void storeName(ProgramImage *img, const QByteArray &payload)
@@ -196,7 +184,7 @@ void DataCommunication::storeStatus(const QByteArray &payload)
     for (int i = 25; i <= 30; ++i)
         m_nCurSystem.set(73 + i - 25, quint8(byteAt(payload, i)));
     m_nCurSystem.set(79, quint8(byteAt(payload, 31) & 1));
-    if (m_nCurSystem.at(0) == 2 && m_nCurSystem.at(72) != 0)
+    if (m_nCurSystem.at(SysByte::Source) == SourceBluetooth && m_nCurSystem.at(72) != 0)
         processRecBLEPlayerData(payload);
     emit reLampDataOver();
 }
@@ -252,7 +240,7 @@ void DataCommunication::checkVersion(const QByteArray &payload)
         if (!m_versionAccepted.exchange(true))
             InitLoad();
     } else {
-        qDebug() << "MCU version mismatch:" << version;
+        qCWarning(lcLink) << "MCU version mismatch:" << version;
         version.clear();
         stopThread();
         g_TempData.mcuSystemState = 1;

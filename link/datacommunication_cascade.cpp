@@ -7,6 +7,8 @@
 #include "cascademodels.h"
 #include "framedefs.h"
 #include "linkglobals.h"
+#include "logging.h"
+#include "payloadbytes.h"
 
 #include <QDebug>
 #include <QTimer>
@@ -15,19 +17,6 @@ namespace {
 
 // Model number while a unit is being detected: no status is read then.
 constexpr int DetectingModel = 100;
-
-int byteAt(const QByteArray &b, int i)
-{
-    return i >= 0 && i < b.size() ? quint8(b[i]) : 0;
-}
-
-template <int N>
-void storeBytes(ByteImage<N> &img, int off, const QByteArray &payload, int len)
-{
-    const int n = qMin(len, payload.size());
-    if (n > 0)
-        img.write(off, reinterpret_cast<const quint8 *>(payload.constData()), n);
-}
 
 struct CasRead {
     int group;
@@ -175,7 +164,7 @@ void DataCommunication::SendCasOutDataFun(int channel)
 void DataCommunication::cascadeVersion(int unit, const QByteArray &payload)
 {
     const QString version = QString::fromLatin1(payload.left(11)).trimmed();
-    qDebug() << "version:" << version << unit;
+    qCDebug(lcLink) << "version:" << version << unit;
     if (unit != 1)
         return;
     if (!m_casDetecting.load() && m_nCurSystem.at(43) != 0 && version != m_casVersion) {

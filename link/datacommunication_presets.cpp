@@ -8,6 +8,7 @@
 #include "framedefs.h"
 #include "linkglobals.h"
 #include "linktext.h"
+#include "records.h"
 
 #include <QTimer>
 
@@ -102,7 +103,7 @@ void DataCommunication::SaveDefaultUserPreset_Process()
 
 void DataCommunication::setSendMuiscInfo(bool on)
 {
-    if (on && m_nCurSystem.at(0) == 5)
+    if (on && m_nCurSystem.at(SysByte::Source) == SourceUsb)
         armTimer(m_musicInfoTimer, 500);
     if (!on)
         disarmTimer(m_musicInfoTimer);

@@ -1,4 +1,5 @@
 #include "musiclist_forapp.h"
+#include "logging.h"
 
 #include "cuefiles.h"
 #include "globals.h"
@@ -127,7 +128,7 @@ public:
             if (m_songs >= AppList::MaxSongs)
                 break;
             if (unusableName(name)) {
-                qDebug() << "app list: unusable file name in" << folder;
+                qCInfo(lcLink) << "app list: unusable file name in" << folder;
                 continue;
             }
             addFile(folder, name, &d);
@@ -359,8 +360,8 @@ void musiclist_forapp::setMountCheck(std::function<bool(const QString &)> check)
 
 void musiclist_forapp::set_scan_path(const DiskInfo &disk)
 {
-    QTlog(QStringLiteral("\n ####### musiclist_forapp~~~~~start scan::: %1 %2")
-              .arg(disk.diskPath, isRunning() ? QStringLiteral("true") : QStringLiteral("false")));
+    qCInfo(lcLink).noquote() << QStringLiteral("\n ####### musiclist_forapp~~~~~start scan::: %1 %2")
+                                    .arg(disk.diskPath, isRunning() ? QStringLiteral("true") : QStringLiteral("false"));
     if (disk.diskSizes <= 0 || disk.diskPath.isEmpty())
         return;
     const bool cached = Check_disk_ini_file(disk);
@@ -448,7 +449,7 @@ bool musiclist_forapp::Check_disk_ini_file(const DiskInfo &disk)
     const AppList::CacheRead r = AppList::readCache(file, disk, &list);
     if (!r.ok) {
         if (QFileInfo::exists(file)) {
-            QTlog(QStringLiteral("scaner diskpath delete %1: %2").arg(file, r.error));
+            qCInfo(lcLink).noquote() << QStringLiteral("scaner diskpath delete %1: %2").arg(file, r.error);
             QFile::remove(file);
         }
         return false;
@@ -533,7 +534,7 @@ void musiclist_forapp::run()
             m_walking.clear();
         }
         if (!keep) {
-            qDebug() << "app list: walk of" << disk.diskPath << "dropped";
+            qCInfo(lcLink) << "app list: walk of" << disk.diskPath << "dropped";
             continue;
         }
         const QString file = cacheFileName(disk);
@@ -543,7 +544,8 @@ void musiclist_forapp::run()
             const qint64 avail = old.value(QStringLiteral("DISKINFO/availsize")).toString().toLongLong();
             const QByteArray oldHash = old.value(QStringLiteral("DISKINFO/diskhash")).toString().toLatin1();
             if (avail == disk.diskAvailSize && !oldHash.isEmpty() && oldHash != hash) {
-                QTlog(QStringLiteral("~~~~~~~~~~~~~~~~剩余容量相同而hash值不同，通知重新扫描歌曲~~~~~~~~~~~~~~~~"));
+                qCInfo(lcLink).noquote() << QStringLiteral(
+                    "~~~~~~~~~~~~~~~~剩余容量相同而hash值不同，通知重新扫描歌曲~~~~~~~~~~~~~~~~");
                 emit sig_RescanDisk(disk);
                 emit SendUSBStatus(98);
             }
@@ -557,7 +559,7 @@ void musiclist_forapp::run()
     }
     if (m_nCurUSBLink.get() == 1)
         USB_Changed_Flag(false);
-    QTlog(QStringLiteral("#### musiclist_forapp run over~~~~~~~~~~~"));
+    qCInfo(lcLink).noquote() << QStringLiteral("#### musiclist_forapp run over~~~~~~~~~~~");
 }
 
 bool musiclist_forapp::hasDisks() const
@@ -622,7 +624,8 @@ int musiclist_forapp::APP_Select_SingleSong(int disk, int song)
         m_lastSelectDisk = disk;
         m_lastSelectSong = song;
     }
-    QTlog(QStringLiteral("phone app plays %1 (disk %2, song %3)").arg(item.filePath).arg(disk).arg(song));
+    qCInfo(lcLink).noquote()
+        << QStringLiteral("phone app plays %1 (disk %2, song %3)").arg(item.filePath).arg(disk).arg(song);
     emit sig_PlayURL(item);
     return 1;
 }

@@ -1,5 +1,6 @@
 #include "serialservice.h"
 
+#include "logging.h"
 #include "recvqueue.h"
 
 #include <QSerialPort>
@@ -24,7 +25,7 @@ bool SerialService::setup(const QString &portName, int baud)
         return false;
     m_port->setPortName(portName);
     if (!m_port->open(QIODevice::ReadWrite)) {
-        qWarning("SerialService: cannot open %s: %s", qPrintable(portName), qPrintable(m_port->errorString()));
+        qCWarning(lcLink, "SerialService: cannot open %s: %s", qPrintable(portName), qPrintable(m_port->errorString()));
         m_port->close();
         return false;
     }

@@ -3,6 +3,7 @@
 #include "globals.h"
 #include "gpioctrl.h"
 #include "linkglobals.h"
+#include "logging.h"
 #include "platform.h"
 #include "playerexit.h"
 
@@ -121,7 +122,8 @@ void WireSerialThread::run()
     QSerialPort port;
     port.setPortName(Platform::keyPort());
     if (!port.open(QIODevice::ReadWrite)) {
-        QTlog(QStringLiteral("WireSerialThread: cannot open %1: %2").arg(port.portName(), port.errorString()));
+        qCWarning(lcLink).noquote()
+            << QStringLiteral("WireSerialThread: cannot open %1: %2").arg(port.portName(), port.errorString());
         // The supervisor restarts the player, which tries the port again.
         killPlayerProcess();
         return;
@@ -142,12 +144,12 @@ void WireSerialThread::run()
         if (!waitForBlock(port, &block)) {
             if (!m_running.load(std::memory_order_relaxed))
                 break;
-            QTlog(QStringLiteral("time out!!!!!!!!!%1").arg(++timeouts));
+            qCInfo(lcLink).noquote() << QStringLiteral("time out!!!!!!!!!%1").arg(++timeouts);
             continue;
         }
         if (block.size() % ChunkSize != 0)
-            qDebug("WireSerialThread: %d of %d bytes dropped (not a whole chunk)", int(block.size() % ChunkSize),
-                   int(block.size()));
+            qCDebug(lcLink, "WireSerialThread: %d of %d bytes dropped (not a whole chunk)",
+                    int(block.size() % ChunkSize), int(block.size()));
         for (const QByteArray &chunk : wireChunks(block)) {
             std::memcpy(m_input, chunk.constData(), ChunkSize);
             OnEventRecvUsb(ChunkSize);
@@ -209,7 +211,7 @@ int WireSerialThread::OnEventRecvUsb(int n)
 
 void WireSerialThread::reportKey(int key, int state)
 {
-    QTlog(QStringLiteral("wire key %1 state %2").arg(key).arg(state));
+    qCInfo(lcLink).noquote() << QStringLiteral("wire key %1 state %2").arg(key).arg(state);
     emit wireKeyClicked(key, state);
 }
 
@@ -302,7 +304,7 @@ void WireSerialThread::Reback_WireData(quint8 type)
             quint8 *p = f.payload();
             p[0] = m_nCurSystem.at(35);              // dimmer level
             p[1] = powerOff() ? 2 : breakOutValue(); // power / break-out
-            p[2] = m_nCurSystem.at(0) == 5 && g_CurMusicPlay.isHiRes.get() ? 1 : 0;
+            p[2] = m_nCurSystem.at(SysByte::Source) == SourceUsb && g_CurMusicPlay.isHiRes.get() ? 1 : 0;
         }
     }
     const QByteArray frame = f.finish();

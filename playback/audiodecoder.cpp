@@ -1,10 +1,13 @@
 #include "audiodecoder.h"
 
+#include "cueitem.h"
 #include "globals.h"
+#include "logging.h"
 #include "mediabuffer.h"
 #include "pcmformat.h"
 #include "resampler.h"
 #include "textencoding.h"
+#include "volumepath.h"
 
 extern "C" {
 #include <libavutil/mathematics.h>
@@ -24,11 +27,6 @@ namespace {
 constexpr int kNotSupportMs = 2000;
 constexpr int kCheckDecodeMs = 11000;
 constexpr int kBlockBudget = 31457280; // bytes of blocks the block limit aims at
-
-bool isCueItem()
-{
-    return QFileInfo(g_CurMusicPlay.filePath.get()).suffix().toLower() == QLatin1String("cue");
-}
 
 // Formats the direct path can hand to the card (as 16 or 32 bit); the rest
 // (U8, FLT, DBL, their planar forms, S64) go through the converter.
@@ -107,6 +105,11 @@ bool AudioDecoder::open(const QString &filePath, int startSeconds, bool reback)
         emit playOver();
         return false;
     }
+    if (!isRegularFile(filePath)) {
+        qCInfo(lcPlayback).noquote() << QStringLiteral("not a regular file, not played: ") + filePath;
+        emit playOver();
+        return false;
+    }
     if (isRunning()) {
         // A run that outlived the wait (a read stuck on a dying stick) still
         // reads path and running: they stay as they are, so that run ends
@@ -135,7 +138,7 @@ bool AudioDecoder::open(const QString &filePath, int startSeconds, bool reback)
         if (m_MediaBuffer.dsdReaders.load() == 0)
             delete ring;
         else
-            qWarning() << "AudioDecoder: DSD ring still read, left allocated";
+            qCWarning(lcPlayback) << "AudioDecoder: DSD ring still read, left allocated";
     }
     return true;
 }
@@ -172,7 +175,7 @@ void AudioDecoder::Set_CheckDecodeTimer()
 void AudioDecoder::skipUnusableFile()
 {
     notSupportTimer->stop();
-    if (g_CurMusicPlay.playState != 2) {
+    if (g_CurMusicPlay.playState != PlayPlaying) {
         g_TempData.dsdNotSupported = false;
         if (!g_CurMusicPlay.seeking)
             emit playOver();
@@ -182,7 +185,7 @@ void AudioDecoder::skipUnusableFile()
 void AudioDecoder::decodeStalled()
 {
     const int state = g_CurMusicPlay.playState;
-    QTlog(QStringLiteral("~~~~~~~~~~~~~~~~~decode~~~~~~~~~~~~~~~~~~~~~~~ %1").arg(state));
+    qCInfo(lcPlayback).noquote() << QStringLiteral("~~~~~~~~~~~~~~~~~decode~~~~~~~~~~~~~~~~~~~~~~~ %1").arg(state);
     checkDecodeTimer->stop();
     if (state == 2)
         stop(false);
@@ -237,46 +240,47 @@ void AudioDecoder::closeInput()
     m_streamIndex = -1;
 }
 
-int AudioDecoder::init_open_input()
+bool AudioDecoder::openStream()
 {
-    KLVMedia::Dictionary options;
-    options.set("probesize", "4096");
-    options.set("max_delay", "5000000");
-    AVFormatContext *fmt = nullptr;
-    if (avformat_open_input(&fmt, path.toUtf8().constData(), nullptr, options.address()) < 0) {
-        QTlog(QStringLiteral("could not open source"));
-        return -1;
+    m_format = KLVMedia::openInput(QFile::encodeName(path).constData());
+    if (!m_format) {
+        qCWarning(lcPlayback).noquote() << QStringLiteral("could not open source");
+        return false;
     }
-    m_format.reset(fmt);
+    AVFormatContext *fmt = m_format.get();
     if (avformat_find_stream_info(fmt, nullptr) < 0) {
-        QTlog(QStringLiteral("avformat_find_stream_info error!!!"));
-        return -1;
+        qCWarning(lcPlayback).noquote() << QStringLiteral("avformat_find_stream_info error!!!");
+        return false;
     }
     m_streamIndex = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (m_streamIndex < 0) {
-        QTlog(QStringLiteral("Has Error: line = %1").arg(__LINE__));
-        return -1;
+        qCWarning(lcPlayback).noquote() << QStringLiteral("Has Error: line = %1").arg(__LINE__);
+        return false;
     }
     m_stream = fmt->streams[m_streamIndex];
     if (!m_stream) {
-        QTlog(QStringLiteral("Has Error: line = %1").arg(__LINE__));
-        return -1;
+        qCWarning(lcPlayback).noquote() << QStringLiteral("Has Error: line = %1").arg(__LINE__);
+        return false;
     }
     m_decoder = avcodec_find_decoder(m_stream->codecpar->codec_id);
     if (!m_decoder) {
-        QTlog(QStringLiteral("Has Error: line = %1").arg(__LINE__));
-        return -1;
+        qCWarning(lcPlayback).noquote() << QStringLiteral("Has Error: line = %1").arg(__LINE__);
+        return false;
     }
     m_codec.reset(avcodec_alloc_context3(m_decoder));
     if (!m_codec) {
-        QTlog(QStringLiteral("Has Error: line = %1").arg(__LINE__));
-        return -1;
+        qCWarning(lcPlayback).noquote() << QStringLiteral("Has Error: line = %1").arg(__LINE__);
+        return false;
     }
     avcodec_parameters_to_context(m_codec.get(), m_stream->codecpar);
     m_codec->pkt_timebase = m_stream->time_base;
     if (avcodec_open2(m_codec.get(), m_decoder, nullptr) < 0)
-        QTlog(QStringLiteral("avcodec_open2 failed"));
+        qCWarning(lcPlayback).noquote() << QStringLiteral("avcodec_open2 failed");
+    return true;
+}
 
+void AudioDecoder::describeStream()
+{
     const AVCodecContext *cc = m_codec.get();
     const int rate = cc->sample_rate;
     g_CurMusicPlay.albumPicture = QImage();
@@ -286,45 +290,54 @@ int AudioDecoder::init_open_input()
     g_TempData.inputSampleRate = rate;
 
     if (g_CurMusicPlay.isSubPage) {
+        const AVFormatContext *fmt = m_format.get();
         for (unsigned i = 0; i < fmt->nb_streams; ++i) {
             const AVStream *s = fmt->streams[i];
             if ((s->disposition & AV_DISPOSITION_ATTACHED_PIC) && s->attached_pic.size > 0)
                 g_CurMusicPlay.albumPicture = QImage::fromData(s->attached_pic.data, s->attached_pic.size);
         }
     }
+}
 
-    if (!isCueItem()) {
-        if (type != QLatin1String("mp3")) {
-            g_CurMusicPlay.artist = tr("未知");
-            g_CurMusicPlay.album = tr("未知");
-        }
-        const AVDictionaryEntry *e = nullptr;
-        while ((e = av_dict_get(fmt->metadata, "", e, AV_DICT_IGNORE_SUFFIX))) {
-            const QString key = QString::fromUtf8(e->key).toLower();
-            if (key == QLatin1String("artist") && !artistTaken) {
-                g_CurMusicPlay.artist = get_UTF8String(e->value);
-                artistTaken = true;
-            } else if (key == QLatin1String("album") && !albumTaken) {
-                g_CurMusicPlay.album = get_UTF8String(e->value);
-                albumTaken = true;
-            } else if (key == QLatin1String("asf_protection_type")
-                       && QString::fromUtf8(e->value).toLower() == QLatin1String("drm")) {
-                return -2;
-            }
-        }
-        if (!g_CurMusicPlay.seeking && !g_TempData.resumePending) {
-            g_CurMusicPlay.startOffset = 0;
-            g_CurMusicPlay.currentPosition = 0;
-        }
-        qint64 seconds = 0;
-        if (m_stream->duration != AV_NOPTS_VALUE && m_stream->duration > 0)
-            seconds = av_rescale_q_rnd(m_stream->duration, m_stream->time_base, AVRational{1, 1}, AV_ROUND_ZERO);
-        g_CurMusicPlay.noDuration = seconds < 1;
-        g_CurMusicPlay.duration = seconds < 1 ? 0 : seconds;
-    } else {
+bool AudioDecoder::readTagsAndDuration()
+{
+    if (isCueItem()) {
+        // The sheet gave the track's texts, start and duration.
         g_CurMusicPlay.noDuration = false;
+        return true;
     }
+    if (g_CurMusicPlay.fileType.get() != QLatin1String("mp3")) {
+        g_CurMusicPlay.artist = tr("未知");
+        g_CurMusicPlay.album = tr("未知");
+    }
+    const AVDictionaryEntry *e = nullptr;
+    while ((e = av_dict_get(m_format->metadata, "", e, AV_DICT_IGNORE_SUFFIX))) {
+        const QString key = QString::fromUtf8(e->key).toLower();
+        if (key == QLatin1String("artist") && !artistTaken) {
+            g_CurMusicPlay.artist = get_UTF8String(e->value);
+            artistTaken = true;
+        } else if (key == QLatin1String("album") && !albumTaken) {
+            g_CurMusicPlay.album = get_UTF8String(e->value);
+            albumTaken = true;
+        } else if (key == QLatin1String("asf_protection_type")
+                   && QString::fromUtf8(e->value).toLower() == QLatin1String("drm")) {
+            return false;
+        }
+    }
+    if (!g_CurMusicPlay.seeking && !g_TempData.resumePending) {
+        g_CurMusicPlay.startOffset = 0;
+        g_CurMusicPlay.currentPosition = 0;
+    }
+    qint64 seconds = 0;
+    if (m_stream->duration != AV_NOPTS_VALUE && m_stream->duration > 0)
+        seconds = av_rescale_q_rnd(m_stream->duration, m_stream->time_base, AVRational{1, 1}, AV_ROUND_ZERO);
+    g_CurMusicPlay.noDuration = seconds < 1;
+    g_CurMusicPlay.duration = seconds < 1 ? 0 : seconds;
+    return true;
+}
 
+void AudioDecoder::placeStart()
+{
     const qint64 start = g_CurMusicPlay.startOffset;
     const qint64 duration = g_CurMusicPlay.duration;
     if (g_CurMusicPlay.currentPosition > start + duration)
@@ -334,10 +347,13 @@ int AudioDecoder::init_open_input()
         g_CurMusicPlay.currentPosition = std::max(start, start + duration - 8);
         g_CurMusicPlay.tailStart = false;
     }
-    g_CurMusicPlay.is48kFamily = rate != 176400 && rate % 48 == 0;
-    if (QFileInfo(path).size() < 100)
-        g_TempData.dsdNotSupported = true;
+}
 
+void AudioDecoder::chooseOutputFormat()
+{
+    const AVCodecContext *cc = m_codec.get();
+    const int rate = cc->sample_rate;
+    g_CurMusicPlay.is48kFamily = rate != 176400 && rate % 48 == 0;
     // Frames go straight to the queue at card rates with at most two channels
     // in a format the direct path knows; everything else is converted.
     m_convert = !(rate >= 44100 && rate <= 192000 && directFormat(cc->sample_fmt) && cc->ch_layout.nb_channels >= 1
@@ -349,6 +365,22 @@ int AudioDecoder::init_open_input()
     const AVSampleFormat packed = av_get_packed_sample_fmt(cc->sample_fmt);
     g_CurMusicPlay.isHiRes =
         packed == AV_SAMPLE_FMT_S32 || packed == AV_SAMPLE_FMT_FLT || packed == AV_SAMPLE_FMT_DBL || rate >= 88200;
+}
+
+// The file opened for decoding: the stream and its decoder, the now-playing
+// fields (rate, format, picture, tags, duration), the start position and the
+// queued format. -1: unusable, -2: protected by DRM.
+int AudioDecoder::init_open_input()
+{
+    if (!openStream())
+        return -1;
+    describeStream();
+    if (!readTagsAndDuration())
+        return -2;
+    placeStart();
+    chooseOutputFormat();
+    if (QFileInfo(path).size() < 100)
+        g_TempData.dsdNotSupported = true;
     emit songChanged();
     return g_TempData.dsdNotSupported ? -1 : 0;
 }
@@ -371,7 +403,7 @@ void AudioDecoder::seekToStart()
         return;
     const int64_t ts = av_rescale_q(target, AVRational{1, 1}, m_stream->time_base);
     if (av_seek_frame(m_format.get(), m_streamIndex, ts, AVSEEK_FLAG_BACKWARD) < 0)
-        qDebug() << "AudioDecoder: seek to" << target << "s failed";
+        qCDebug(lcPlayback) << "AudioDecoder: seek to" << target << "s failed";
     else
         avcodec_flush_buffers(m_codec.get());
 }
@@ -402,8 +434,8 @@ bool AudioDecoder::queueBlock(Track &t, const uint8_t *data, int bytes, int fram
             m_MediaBuffer.blockFrames = frames;
             const int code = !m_convert ? 0 : (t.frameBytes == 8 ? 3 : 2);
             m_MediaBuffer.outFormatCode = code;
-            qDebug() << "AudioDecoder: first block" << bytes << "bytes," << frames << "frames, limit"
-                     << m_bufSize.load() << "blocks, format code" << code;
+            qCDebug(lcPlayback) << "AudioDecoder: first block" << bytes << "bytes," << frames << "frames, limit"
+                                << m_bufSize.load() << "blocks, format code" << code;
             if (t.preRollWanted)
                 t.silence = QByteArray(bytes, '\0');
         }
@@ -419,7 +451,7 @@ AudioDecoder::Step AudioDecoder::deliver(Track &t, const AVFrame *frame)
     int frames = 0;
     if (m_convert) {
         if (t.resampler.convert(const_cast<const unsigned char **>(frame->extended_data), frame->nb_samples) != 0) {
-            QTlog(QStringLiteral("resampler convert error !"));
+            qCWarning(lcPlayback).noquote() << QStringLiteral("resampler convert error !");
             running = false;
             return Step::Leave;
         }
@@ -545,7 +577,7 @@ void AudioDecoder::klv_decoding()
     if (m_convert) {
         if (t.resampler.init_once(cc) < 0) {
             running = false;
-            QTlog(QStringLiteral("resampler init error !"));
+            qCWarning(lcPlayback).noquote() << QStringLiteral("resampler init error !");
         }
         t.cardRate = t.resampler.outputRate();
         t.frameBytes = 2 * av_get_bytes_per_sample(t.resampler.outputFormat());
@@ -624,7 +656,7 @@ void AudioDecoder::klv_decoding()
     emit sig_StopCheckDecode();
     tailMode = false;
     g_CurMusicPlay.decodeOver = true;
-    qDebug() << "pcm decoder over~~~~~~~~~";
+    qCDebug(lcPlayback) << "pcm decoder over~~~~~~~~~";
     t.resampler.close_Resampler();
     packet.reset();
     closeInput();

@@ -28,7 +28,9 @@ public:
     ~AudioDecoder() override;
 
     // GUI thread. Starts decoding path from startSeconds (< 0: keep
-    // currentPosition). False only when the file does not exist.
+    // currentPosition). False when the file does not exist or is no regular
+    // file (a FIFO or a device would block or never end; logged): playOver()
+    // follows, as for a missing file.
     bool open(const QString &path, int startSeconds, bool rebackDir);
     // GUI thread. Ends the track; waits up to 7 s for the thread unless noWait.
     void stop(bool noWait = false);
@@ -62,6 +64,12 @@ private:
 
     void klv_decoding();
     int init_open_input();
+    // The steps of init_open_input().
+    bool openStream();
+    void describeStream();
+    bool readTagsAndDuration(); // false: the file is protected by DRM
+    void placeStart();
+    void chooseOutputFormat();
     void FileNorSupport(int code);
     void skipUnusableFile();
     void decodeStalled();

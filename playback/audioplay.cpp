@@ -1,8 +1,7 @@
 #include "audioplay.h"
 
 #include "globals.h"
-
-#include <cstdio>
+#include "logging.h"
 
 AudioPlay::AudioPlay(const char *name)
     : m_name(name)
@@ -22,8 +21,7 @@ bool AudioPlay::open()
         return false;
     const int err = snd_pcm_open(&m_handle, m_name.constData(), SND_PCM_STREAM_PLAYBACK, 0);
     if (err < 0) {
-        std::printf("Can't open audio %s: %s\n", m_name.constData(), snd_strerror(err));
-        std::fflush(stdout);
+        qCWarning(lcPlayback, "Can't open audio %s: %s", m_name.constData(), snd_strerror(err));
         m_handle = nullptr;
         return false;
     }
@@ -63,9 +61,9 @@ bool AudioPlay::configure(Audio_type type, unsigned short channels, unsigned int
     const int err = snd_pcm_set_params(m_handle, format, SND_PCM_ACCESS_RW_INTERLEAVED, channels, rate, 1,
                                        longLatency ? 5000000 : 1000000);
     if (err < 0) {
-        QTlog(QStringLiteral("error#%1 %2").arg(err).arg(QString::fromLocal8Bit(snd_strerror(err))));
-        std::printf("Failed to configure audio device, err: %s\n", snd_strerror(err));
-        std::fflush(stdout);
+        qCWarning(lcPlayback).noquote()
+            << QStringLiteral("error#%1 %2").arg(err).arg(QString::fromLocal8Bit(snd_strerror(err)));
+        qCWarning(lcPlayback, "Failed to configure audio device, err: %s", snd_strerror(err));
         return false;
     }
     return true;
@@ -79,14 +77,14 @@ int AudioPlay::play(unsigned char *data, int frames)
     if (n == -EPIPE) {
         // Underrun (the card ran dry, after a pause or a slow read): prepare
         // it again and write the block once more, so that no music is lost.
-        QTlog(QStringLiteral("reback frames %1").arg(QString::fromLocal8Bit(snd_strerror(int(n)))));
+        qCInfo(lcPlayback).noquote()
+            << QStringLiteral("reback frames %1").arg(QString::fromLocal8Bit(snd_strerror(int(n))));
         if (snd_pcm_prepare(m_handle) == 0)
             n = snd_pcm_writei(m_handle, data, snd_pcm_uframes_t(frames));
     }
     if (n < 0 && n != -EPIPE) {
-        std::printf("snd_pcm_writei failed: %s\n", snd_strerror(int(n)));
-        std::fflush(stdout);
-        QTlog(QStringLiteral("snd_pcm_writei failed: %1").arg(QString::fromLocal8Bit(snd_strerror(int(n)))));
+        qCWarning(lcPlayback).noquote()
+            << QStringLiteral("snd_pcm_writei failed: %1").arg(QString::fromLocal8Bit(snd_strerror(int(n))));
     }
     return int(n);
 }

@@ -1,8 +1,10 @@
 #include "audioplayer.h"
 
 #include "audioplay.h"
+#include "cueitem.h"
 #include "globals.h"
 #include "gpioctrl.h"
+#include "logging.h"
 #include "mediabuffer.h"
 #include "platform.h"
 
@@ -11,7 +13,6 @@
 #include <QMetaObject>
 #include <QTimer>
 
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -20,12 +21,6 @@ namespace {
 
 constexpr int kBufEmptyMs = 5000;
 constexpr int kCurTimeMs = 12000;
-constexpr int kSourcePlayer = 5;
-
-bool isCueItem()
-{
-    return QFileInfo(g_CurMusicPlay.filePath.get()).suffix().toLower() == QLatin1String("cue");
-}
 
 void decrementUsed()
 {
@@ -62,7 +57,7 @@ AudioPlayer::AudioPlayer(QObject *parent)
     muteTimer = new QTimer(this);
     curTimeCaleTimer = new QTimer(this);
     curTimeCaleTimer->setInterval(kCurTimeMs);
-    m_currentSource = [] { return kSourcePlayer; };
+    m_currentSource = [] { return SourceUsb; };
 
     connect(this, &AudioPlayer::startBufEmptyTimer, this, &AudioPlayer::startBufEmptyTime, Qt::QueuedConnection);
     connect(this, &AudioPlayer::stopBufEmptyTimer, this, &AudioPlayer::stopBufEmptyTime, Qt::QueuedConnection);
@@ -137,7 +132,7 @@ void AudioPlayer::CloseGPIOMute()
     int v = 0;
     if (lineValue(muteGpio, v) && v == 0) {
         setLine(muteGpio, 1);
-        QTlog(QStringLiteral("player close mute!!!!"));
+        qCInfo(lcPlayback).noquote() << QStringLiteral("player close mute!!!!");
     }
 }
 
@@ -196,7 +191,7 @@ void AudioPlayer::stop(bool byUser)
 {
     stoppedByUser = byUser;
     if (!g_CurMusicPlay.seeking)
-        g_CurMusicPlay.playState = 1;
+        g_CurMusicPlay.playState = PlayStopped;
     running = false;
     if (bufEmptyTimer->isActive())
         bufEmptyTimer->stop();
@@ -211,7 +206,7 @@ void AudioPlayer::suspend()
     CloseGPIOMute();
     emit stopGIPOMute();
     CloseGPIOMute();
-    g_CurMusicPlay.playState = 3;
+    g_CurMusicPlay.playState = PlayPaused;
     if (Is_DSDFile(g_CurMusicPlay.fileType))
         SwitchGPIOPlayMode(false);
     emit caleCurTimeStop();
@@ -219,7 +214,7 @@ void AudioPlayer::suspend()
 
 void AudioPlayer::resume()
 {
-    if (!Get_buf_isempty() && !isRunning() && g_CurMusicPlay.playState == 1) {
+    if (!Get_buf_isempty() && !isRunning() && g_CurMusicPlay.playState == PlayStopped) {
         play();
     } else if (isRunning()) {
         CloseGPIOMute();
@@ -227,12 +222,13 @@ void AudioPlayer::resume()
         if (Is_DSDFile(g_CurMusicPlay.fileType))
             SwitchGPIOPlayMode(true);
         running = true;
-        g_CurMusicPlay.playState = 2;
+        g_CurMusicPlay.playState = PlayPlaying;
     } else {
-        g_CurMusicPlay.playState = 1;
+        g_CurMusicPlay.playState = PlayStopped;
     }
-    QTlog(
-        QStringLiteral("AudioPlayer 继续播放~~~~~~~~~ %1 %2").arg(m_UsedBufSize.load()).arg(g_CurMusicPlay.playState));
+    qCInfo(lcPlayback).noquote() << QStringLiteral("AudioPlayer 继续播放~~~~~~~~~ %1 %2")
+                                        .arg(m_UsedBufSize.load())
+                                        .arg(g_CurMusicPlay.playState);
 }
 
 void AudioPlayer::startBufEmptyTime()
@@ -257,9 +253,9 @@ void AudioPlayer::CurTimeCaleTimerOver()
     curTimeCaleTimer->stop();
     if (g_TempData.skipInProgress)
         return;
-    if (g_CurMusicPlay.playState != 3)
+    if (g_CurMusicPlay.playState != PlayPaused)
         emit playOver();
-    QTlog(QStringLiteral("播放线程－歌曲错误－跳下一曲\n"));
+    qCWarning(lcPlayback).noquote() << QStringLiteral("播放线程－歌曲错误－跳下一曲\n");
 }
 
 // ---------------------------------------------------------------- thread
@@ -309,7 +305,7 @@ void AudioPlayer::endOfTrack(Session &s)
 {
     s.ended = true;
     if (s.dsd) {
-        qDebug() << "~~~~~~~~~~Check_PlayOver~~~~~~~~~";
+        qCDebug(lcPlayback) << "~~~~~~~~~~Check_PlayOver~~~~~~~~~";
         CloseGPIOMute();
         running = false;
     } else if (s.rate <= 150000) {
@@ -338,7 +334,7 @@ void AudioPlayer::rebuffer()
     for (int i = 0; i < 200 && running; ++i) {
         QThread::msleep(10);
         const qint64 ahead = g_CurMusicPlay.decodedTime + g_CurMusicPlay.startOffset - g_CurMusicPlay.currentPosition;
-        if (ahead >= 2 || g_CurMusicPlay.decodeOver || g_CurMusicPlay.playState != 2)
+        if (ahead >= 2 || g_CurMusicPlay.decodeOver || g_CurMusicPlay.playState != PlayPlaying)
             break;
     }
 }
@@ -351,7 +347,7 @@ void AudioPlayer::underrun(Session &s)
     if (g_CurMusicPlay.decodeOver && readOver)
         return; // simply the end: the next pass ends the track
     if (g_CurMusicPlay.decodedTime >= g_CurMusicPlay.duration - 2 || g_CurMusicPlay.decodeOver) {
-        if (g_CurMusicPlay.playState != 3)
+        if (g_CurMusicPlay.playState != PlayPaused)
             emit startBufEmptyTimer();
     } else {
         emit showbuffing();
@@ -382,7 +378,7 @@ void AudioPlayer::updatePosition(Session &s, int units)
         break;
     }
     const qint64 duration = g_CurMusicPlay.duration;
-    if (start + rel != g_CurMusicPlay.currentPosition && rel <= duration && g_CurMusicPlay.playState != 1
+    if (start + rel != g_CurMusicPlay.currentPosition && rel <= duration && g_CurMusicPlay.playState != PlayStopped
         && !g_CurMusicPlay.seeking) {
         g_CurMusicPlay.currentPosition = start + rel;
         emit caleCurTimeStart();
@@ -431,37 +427,27 @@ bool AudioPlayer::playOneBlock(Session &s)
     return true;
 }
 
-void AudioPlayer::run()
+void AudioPlayer::selectClockFamily()
 {
-    const RunFence::Scope ended(m_fence);
-    emit caleCurTimeStart();
-    if (g_TempData.skipInProgress) {
-        running = false;
-        return;
-    }
+    const bool family48 = g_CurMusicPlay.is48kFamily;
+    bool switched = false;
     {
-        const bool family48 = g_CurMusicPlay.is48kFamily;
-        bool switched = false;
-        {
-            std::lock_guard<std::mutex> lock(m_gpioLock);
-            int v = 0;
-            if (lineValue(clockGpio, v) && v != (family48 ? 1 : 0)) {
-                setLine(clockGpio, family48 ? 1 : 0);
-                switched = true;
-            }
+        std::lock_guard<std::mutex> lock(m_gpioLock);
+        int v = 0;
+        if (lineValue(clockGpio, v) && v != (family48 ? 1 : 0)) {
+            setLine(clockGpio, family48 ? 1 : 0);
+            switched = true;
         }
-        if (switched)
-            QThread::msleep(200); // let the clock settle before the card starts
     }
-    Session s;
-    s.dsd = Is_DSDFile(g_CurMusicPlay.fileType);
-    s.cue = isCueItem();
-    SwitchGPIOPlayMode(s.dsd);
+    if (switched)
+        QThread::msleep(200); // let the clock settle before the card starts
+}
 
+bool AudioPlayer::openCard(Session &s)
+{
     QString device;
     Audio_type type = AUDIO_PCM;
     bool longLatency = false;
-    isDSD = s.dsd;
     if (s.dsd) {
         s.bits = g_CurMusicPlay.outputBits;
         g_TempData.bitsPerSample = s.bits;
@@ -482,12 +468,9 @@ void AudioPlayer::run()
 
     s.audio = std::make_unique<AudioPlay>(device.toLocal8Bit().constData());
     if (!s.audio->open()) {
-        std::printf("open audio device failed\n");
-        std::fflush(stdout);
-        running = false;
+        qCWarning(lcPlayback, "open audio device failed");
         s.audio.reset();
-        emit playOver();
-        return;
+        return false;
     }
 
     preRollDone = preRollEmpty();
@@ -501,15 +484,15 @@ void AudioPlayer::run()
     }
 
     if (!s.audio->configure(type, 2, unsigned(s.rate), unsigned(s.bits), longLatency)) {
-        std::printf("configure audio device failed\n");
-        std::fflush(stdout);
+        qCWarning(lcPlayback, "configure audio device failed");
         running = false;
     }
-    m_MediaBuffer.secondsAhead = 0;
-    if (g_CurMusicPlay.playState == 1)
-        g_CurMusicPlay.playState = 2;
+    return true;
+}
 
-    const QString type_ = g_CurMusicPlay.fileType;
+void AudioPlayer::startCounting(Session &s)
+{
+    const QString type = g_CurMusicPlay.fileType;
     if (s.dsd) {
         s.mode = Mode::Dsd;
         ++m_MediaBuffer.dsdReaders;
@@ -521,7 +504,7 @@ void AudioPlayer::run()
     } else {
         s.queue = m_MediaBuffer.pcmBuffer.load();
         if (s.bits == 32
-            && (type_ == QLatin1String("wav") || type_ == QLatin1String("aiff") || type_ == QLatin1String("aif"))
+            && (type == QLatin1String("wav") || type == QLatin1String("aiff") || type == QLatin1String("aif"))
             && !g_CurMusicPlay.isResample) {
             s.mode = Mode::TimeBase;
             playedCount = m_MediaBuffer.firstPts;
@@ -532,16 +515,12 @@ void AudioPlayer::run()
             playedCount = (g_CurMusicPlay.currentPosition - g_CurMusicPlay.startOffset) * s.frameBytes * s.rate;
         }
     }
-    preRollDone = preRollEmpty();
-    if (preRollDone && !g_TempData.skipInProgress)
-        Slot_OpenGPIOMute();
-    else
-        emit switchGPIOMute(1100);
-    if (m_currentSource() != kSourcePlayer)
-        g_CurMusicPlay.playState = 3;
+}
 
+void AudioPlayer::playLoop(Session &s)
+{
     while (running && !g_TempData.skipInProgress) {
-        if (g_CurMusicPlay.playState == 1 || g_CurMusicPlay.seeking) {
+        if (g_CurMusicPlay.playState == PlayStopped || g_CurMusicPlay.seeking) {
             running = false;
             break;
         }
@@ -554,7 +533,7 @@ void AudioPlayer::run()
             running = false;
             break;
         }
-        if (g_CurMusicPlay.playState == 3) {
+        if (g_CurMusicPlay.playState == PlayPaused) {
             QThread::msleep(50);
             emit caleCurTimeStop();
             continue;
@@ -566,7 +545,10 @@ void AudioPlayer::run()
         }
         playOneBlock(s);
     }
+}
 
+void AudioPlayer::closeCard(Session &s)
+{
     emit caleCurTimeStop();
     emit stopGIPOMute();
     if (s.dsd) {
@@ -581,10 +563,48 @@ void AudioPlayer::run()
     if (s.ended && !s.dsd)
         CloseGPIOMute();
     draining = false;
-    qDebug() << "AudioPlayer over: duration" << g_CurMusicPlay.duration.get() << "position"
-             << g_CurMusicPlay.currentPosition.get();
-    if (!stoppedByUser && g_CurMusicPlay.playState == 2 && !g_CurMusicPlay.seeking) {
-        g_CurMusicPlay.playState = 1;
+}
+
+// One track on the card: the clock family and the path lines, the card
+// opened for the format, the position counting set up, blocks played until
+// the track ends or playback stops, the card drained and closed.
+void AudioPlayer::run()
+{
+    const RunFence::Scope ended(m_fence);
+    emit caleCurTimeStart();
+    if (g_TempData.skipInProgress) {
+        running = false;
+        return;
+    }
+    selectClockFamily();
+    Session s;
+    s.dsd = Is_DSDFile(g_CurMusicPlay.fileType);
+    s.cue = isCueItem();
+    SwitchGPIOPlayMode(s.dsd);
+    isDSD = s.dsd;
+    if (!openCard(s)) {
+        running = false;
+        emit playOver();
+        return;
+    }
+    m_MediaBuffer.secondsAhead = 0;
+    if (g_CurMusicPlay.playState == PlayStopped)
+        g_CurMusicPlay.playState = PlayPlaying;
+    startCounting(s);
+    preRollDone = preRollEmpty();
+    if (preRollDone && !g_TempData.skipInProgress)
+        Slot_OpenGPIOMute();
+    else
+        emit switchGPIOMute(1100);
+    if (m_currentSource() != SourceUsb)
+        g_CurMusicPlay.playState = PlayPaused;
+
+    playLoop(s);
+    closeCard(s);
+    qCDebug(lcPlayback) << "AudioPlayer over: duration" << g_CurMusicPlay.duration.get() << "position"
+                        << g_CurMusicPlay.currentPosition.get();
+    if (!stoppedByUser && g_CurMusicPlay.playState == PlayPlaying && !g_CurMusicPlay.seeking) {
+        g_CurMusicPlay.playState = PlayStopped;
         if (!g_TempData.skipInProgress && !g_CurMusicPlay.tailStart)
             emit playOver();
     }

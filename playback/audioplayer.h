@@ -6,7 +6,7 @@
 //
 // Set-up by the owner (GUI thread, before the first play()):
 //   setGpioLines(line 13, line 5, line 12)  exported, direction "out"
-//   setSourceQuery(fn)                      current source; 5 is this player
+//   setSourceQuery(fn)                      current source; SourceUsb is this player
 // The device names come from the platform layer unless setDeviceNames()
 // overrides them.
 
@@ -75,6 +75,13 @@ protected:
 private:
     struct Session;
     enum class Mode { TimeBase, Bytes, Dsd };
+
+    // The steps of run().
+    void selectClockFamily();
+    bool openCard(Session &s); // false: the card does not open
+    void startCounting(Session &s);
+    void playLoop(Session &s);
+    void closeCard(Session &s);
 
     bool lineValue(GpioCtrl *line, int &value);
     void setLine(GpioCtrl *line, int value);

@@ -1,4 +1,5 @@
 #include "cueresolve.h"
+#include "logging.h"
 
 #include "cuefiles.h"
 #include "ffmpegptr.h"
@@ -7,6 +8,7 @@
 #include "sacd_dsf.h"
 #include "sacd_media.h"
 #include "textencoding.h"
+#include "volumepath.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -33,14 +35,12 @@ double dsdFileLength(const QString &path, const QString &suffix)
 AudioFileInfo probeAudioFile(const QString &path)
 {
     AudioFileInfo info;
+    // Opening a FIFO blocks; a device never ends.
+    if (!isRegularFile(path))
+        return info;
     const QString suffix = QFileInfo(path).suffix().toLower();
     const QByteArray file = QFile::encodeName(path);
-    KLVMedia::Dictionary options;
-    options.set("probesize", "4096");
-    options.set("max_delay", "5000000");
-    AVFormatContext *raw = nullptr;
-    if (avformat_open_input(&raw, file.constData(), nullptr, options.address()) == 0) {
-        KLVMedia::FormatPtr fmt(raw);
+    if (const KLVMedia::FormatPtr fmt = KLVMedia::openInput(file.constData())) {
         if (avformat_find_stream_info(fmt.get(), nullptr) >= 0) {
             av_find_best_stream(fmt.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
             const AVDictionaryEntry *e = nullptr;
@@ -68,10 +68,22 @@ QString resolveCueItem(const QString &sheetPath, const QString &title, const Aud
     if (QFileInfo(sheetPath).suffix().toLower() != QLatin1String("cue"))
         return QString();
     CueFiles cue(sheetPath);
+    for (const QString &note : cue.notes())
+        qCInfo(lcPlayback).noquote() << QStringLiteral("CUE sheet %1: %2").arg(sheetPath, note);
     // A sheet that does not parse is skipped like one without a file.
     if (!cue.Is_Correct_CUE())
         return QString();
     const QString audioPath = cue.getSrcFile().filePath();
+    // The audio file must lie on the sheet's volume (a sheet on no mounted
+    // volume: in its own folder), be a regular file and not a sheet.
+    QString root = volumeRootOf(sheetPath);
+    if (root.isEmpty())
+        root = QFileInfo(sheetPath).absolutePath();
+    const QString refusal = cueAudioRefusal(sheetPath, audioPath, canonicalRoot(root));
+    if (!refusal.isEmpty()) {
+        qCInfo(lcPlayback).noquote() << QStringLiteral("CUE sheet not played, %1: %2").arg(refusal, sheetPath);
+        return QString();
+    }
     if (!QFileInfo::exists(audioPath))
         return audioPath;
 

@@ -18,11 +18,13 @@ using AudioFileProbe = std::function<AudioFileInfo(const QString &path)>;
 
 // Tags through FFmpeg (probesize 4096, max_delay 5000000, the "album" and
 // "artist" entries); the length of DSF and DSDIFF files from the DSD readers,
-// of other files from FFmpeg.
+// of other files from FFmpeg. Only regular files are opened.
 AudioFileInfo probeAudioFile(const QString &path);
 
 // sheetPath: the item's path (the sheet); title: the track title. Returns the
-// audio file's path, or an empty text when the item is no (valid) CUE sheet.
+// audio file's path, or an empty text when the item is no (valid) CUE sheet
+// or its audio file may not be played (outside the sheet's volume, not a
+// regular file, a sheet; logged).
 // The track fields are set only when the file exists and a track of that
 // title is found.
 QString resolveCueItem(const QString &sheetPath, const QString &title, const AudioFileProbe &probe = probeAudioFile);

@@ -2,8 +2,10 @@
 
 #include "cueresolve.h"
 #include "globals.h"
+#include "logging.h"
 #include "mediabuffer.h"
 #include "sacd.h"
+#include "volumepath.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -60,6 +62,10 @@ bool DsdDecoder::open(const QString &spec, int startSeconds, bool reback)
     const QStringList parts = spec.split(kSeparator);
     if (!QFileInfo::exists(parts[0]))
         return false;
+    if (!isRegularFile(parts[0])) {
+        qCInfo(lcPlayback).noquote() << QStringLiteral("not a regular file, not played: ") + parts[0];
+        return false;
+    }
     path = parts[0];
     trackIndex = parts.value(1).toInt();
     areaIndex = parts.value(2).toInt();
@@ -109,7 +115,7 @@ void DsdDecoder::SetNotSupportTimer()
 
 void DsdDecoder::skipUnusableFile()
 {
-    if (g_CurMusicPlay.playState != 2) {
+    if (g_CurMusicPlay.playState != PlayPlaying) {
         g_TempData.dsdNotSupported = false;
         if (!g_CurMusicPlay.seeking)
             emit playOver();
@@ -124,8 +130,8 @@ void DsdDecoder::FileNorSupport()
     g_CurMusicPlay.album = QString();
     g_CurMusicPlay.albumPicture = QImage();
     running = false;
-    if (g_CurMusicPlay.playState == 2)
-        g_CurMusicPlay.playState = 1;
+    if (g_CurMusicPlay.playState == PlayPlaying)
+        g_CurMusicPlay.playState = PlayStopped;
     g_TempData.dsdNotSupported = true;
     emit sig_rebackDir(false);
 }
@@ -174,7 +180,7 @@ void DsdDecoder::run()
     sacd.reset();
     tailMode = false;
     g_CurMusicPlay.decodeOver = true;
-    QTlog(QStringLiteral("delete DSD decoder~~~~~~~~~~~~~~~~~~~~~~~~"));
+    qCInfo(lcPlayback).noquote() << QStringLiteral("delete DSD decoder~~~~~~~~~~~~~~~~~~~~~~~~");
     if (g_TempData.dsdNotSupported)
         emit setNotSupportFormat();
 }

@@ -31,7 +31,8 @@ public:
     ~DsdDecoder() override;
 
     // GUI thread. spec: "path__M__track__M__area"; startSeconds >= 0 sets
-    // currentPosition. False (nothing started) without selectors or file.
+    // currentPosition. False (nothing started) without selectors or file,
+    // or when the file is no regular file (logged).
     bool open(const QString &spec, int startSeconds, bool rebackDir);
     // GUI thread. Ends the run; waits up to 3 s for the thread unless noWait.
     void stop(bool noWait);

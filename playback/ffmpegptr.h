@@ -49,4 +49,18 @@ private:
     AVDictionary *m_dict = nullptr;
 };
 
+// Opens a media file with the options of every probe and decode in the
+// player: format detection reads at most 4096 bytes (quick on a slow stick)
+// and packets may lag by up to 5 s. Null when FFmpeg cannot open it.
+inline FormatPtr openInput(const char *path)
+{
+    Dictionary options;
+    options.set("probesize", "4096");
+    options.set("max_delay", "5000000");
+    AVFormatContext *raw = nullptr;
+    if (avformat_open_input(&raw, path, nullptr, options.address()) != 0)
+        return FormatPtr();
+    return FormatPtr(raw);
+}
+
 } // namespace KLVMedia

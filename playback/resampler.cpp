@@ -1,6 +1,7 @@
 #include "resampler.h"
 
 #include "globals.h"
+#include "logging.h"
 #include "pcmformat.h"
 
 extern "C" {
@@ -59,7 +60,7 @@ int Resampler::init_once(const AVCodecContext *codec)
     if (ret >= 0)
         ret = swr_init(m_swr);
     if (ret < 0) {
-        QTlog(QStringLiteral("~~~~~~~~~~~~~swr_init(m_swr_context)) error~~~~~~~~~~~~~"));
+        qCWarning(lcPlayback).noquote() << QStringLiteral("~~~~~~~~~~~~~swr_init(m_swr_context)) error~~~~~~~~~~~~~");
         return ret;
     }
     return swr_is_initialized(m_swr) ? 0 : AVERROR(EINVAL);

@@ -1,6 +1,8 @@
 #include "sacd.h"
 
+#include "cueitem.h"
 #include "globals.h"
+#include "logging.h"
 #include "sacd_disc.h"
 #include "sacd_dsdiff.h"
 #include "sacd_dsf.h"
@@ -18,11 +20,6 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "little-endian targets 
 namespace {
 
 constexpr int kDsfBlockBytes = 32768;
-
-bool isCueItem()
-{
-    return QFileInfo(g_CurMusicPlay.filePath.get()).suffix().toLower() == QLatin1String("cue");
-}
 
 // "2.8MHz", "5.6MHz", "11.2MHz": the shortest decimal form cut (not rounded)
 // to one decimal.
@@ -62,16 +59,16 @@ bool SACD::open(const QString &path)
         m_reader = std::make_unique<sacd_dsf_t>();
         m_kind = Kind::Dsf;
     } else {
-        QTlog(QStringLiteral("PANIC: exception_io_unsupported_format"));
+        qCWarning(lcPlayback).noquote() << QStringLiteral("PANIC: exception_io_unsupported_format");
         return false;
     }
     m_media = std::make_unique<sacd_media_t>();
     if (!m_media->open(file.constData())) {
-        QTlog(QStringLiteral("PANIC: exception_io_data\n"));
+        qCWarning(lcPlayback).noquote() << QStringLiteral("PANIC: exception_io_data\n");
         return false;
     }
     if (!m_reader->open(m_media.get())) {
-        QTlog(QStringLiteral("PANIC: Failed to parse SACD media"));
+        qCWarning(lcPlayback).noquote() << QStringLiteral("PANIC: Failed to parse SACD media");
         return false;
     }
     return true;

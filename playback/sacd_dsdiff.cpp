@@ -386,11 +386,5 @@ bool sacd_dsdiff_t::read_frame(uint8_t *frame, uint32_t *size, frame_type_e *typ
 
 bool sacd_dsdiff_t::getTrackDetails(uint32_t, area_id_e, TrackDetails *details)
 {
-    if (!details)
-        return false;
-    details->strArtist = "Unknown Artist";
-    details->strTitle = "Unknown Title";
-    details->strAlbum.clear();
-    details->channelCount = m_channel_count;
-    return true;
+    return plainFileDetails(m_channel_count, details);
 }

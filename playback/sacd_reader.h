@@ -68,5 +68,18 @@ public:
     virtual bool getTrackDetails(uint32_t track, area_id_e area, TrackDetails *details) = 0;
 };
 
+// The details of a plain DSD file (DSF, DSDIFF): the readers take no texts
+// from the file, so every track is "Unknown Title" by "Unknown Artist".
+inline bool plainFileDetails(int channelCount, TrackDetails *details)
+{
+    if (!details)
+        return false;
+    details->strArtist = "Unknown Artist";
+    details->strTitle = "Unknown Title";
+    details->strAlbum.clear();
+    details->channelCount = channelCount;
+    return true;
+}
+
 // DSD silence: the byte pattern that keeps the modulator at rest.
 constexpr uint8_t kDsdSilence = 0x69;

@@ -1,6 +1,6 @@
 #include "setlanguage.h"
 
-#include "globals.h"
+#include "logging.h"
 
 #include <QCoreApplication>
 #include <QTranslator>
@@ -55,7 +55,8 @@ void SetLanguage::ChangeLanguage(int id)
             m_installed = true;
         } else {
             // Without its file the screens stay in the source texts (Chinese).
-            QTlog(QStringLiteral("translation %1 of language %2 missing: the texts stay Chinese").arg(file).arg(id));
+            qCWarning(lcUi).noquote()
+                << QStringLiteral("translation %1 of language %2 missing: the texts stay Chinese").arg(file).arg(id);
         }
     }
     m_current = id;

@@ -1,5 +1,6 @@
 // TrackMainForm: the pages, their history and the keys.
 #include "trackmainform.h"
+#include "logging.h"
 
 #include "animationpack.h"
 #include "custommessage.h"
@@ -196,7 +197,8 @@ void TrackMainForm::keepPage(Page *page)
 void TrackMainForm::pushPage(Page *page, bool reused)
 {
     // What the user opened, for whoever reads the log after a complaint.
-    QTlog(QStringLiteral("browser: \"%1\"%2").arg(page->title, reused ? QStringLiteral(" again") : QString()));
+    qCInfo(lcUi).noquote()
+        << QStringLiteral("browser: \"%1\"%2").arg(page->title, reused ? QStringLiteral(" again") : QString());
     Page *from = current();
     m_stack.append(page);
     m_searchShown = page->kind == SearchMenu || page->kind == SearchLevel;
@@ -321,7 +323,7 @@ void TrackMainForm::dropPagesWhere(const std::function<bool(const Page *)> &pred
 
 void TrackMainForm::Check_DialOut_Disk(const QString &path)
 {
-    QTlog(QStringLiteral("browser: pages of %1 dropped").arg(path));
+    qCInfo(lcUi).noquote() << QStringLiteral("browser: pages of %1 dropped").arg(path);
     if (m_listScanner->isScanning() && m_listScanner->scanPath().startsWith(path))
         m_listScanner->stop_Scanner();
     dropPagesWhere([&path](const Page *p) {

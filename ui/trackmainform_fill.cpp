@@ -1,5 +1,6 @@
 // TrackMainForm: filling pages from the library and from folder listings,
 // the album/artist pass, and playing what is chosen.
+#include "logging.h"
 #include "trackmainform.h"
 
 #include "database.h"
@@ -260,10 +261,10 @@ void TrackMainForm::playFromDirectory(const Page *page, int song)
     const QList<MediaObjectInfo> items = pageItems(page);
     if (song < 0 || song >= items.size())
         return;
-    QTlog(QStringLiteral("browser: plays \"%1\" (song %2 of \"%3\")")
-              .arg(items.at(song).fileName)
-              .arg(song)
-              .arg(page->title));
+    qCInfo(lcUi).noquote() << QStringLiteral("browser: plays \"%1\" (song %2 of \"%3\")")
+                                  .arg(items.at(song).fileName)
+                                  .arg(song)
+                                  .arg(page->title);
     if (g_CurMusicPlay.playMode == ModeShuffleAll) {
         Search_SelectMusic(items.at(song));
         return;
@@ -279,10 +280,10 @@ void TrackMainForm::playFromSearch(const Page *page, int row)
     const QList<MediaObjectInfo> items = pageItems(page);
     if (row < 0 || row >= items.size())
         return;
-    QTlog(QStringLiteral("browser: plays \"%1\" (row %2 of \"%3\")")
-              .arg(items.at(row).fileName)
-              .arg(row)
-              .arg(page->title));
+    qCInfo(lcUi).noquote() << QStringLiteral("browser: plays \"%1\" (row %2 of \"%3\")")
+                                  .arg(items.at(row).fileName)
+                                  .arg(row)
+                                  .arg(page->title);
     if (g_CurMusicPlay.playMode == ModeShuffleAll) {
         Search_SelectMusic(items.at(row));
         return;
@@ -324,7 +325,7 @@ void TrackMainForm::Search_SelectMusic(const MediaObjectInfo &item)
         for (const DiskInfo &d : disks)
             m_db->getDiskMusicList(d, false);
     }
-    QTlog(QStringLiteral("~~~~~~~~~~~~~~~~2222~~~~~~read data~~~~~~~~~~~~~~~~~~~"));
+    qCInfo(lcUi).noquote() << QStringLiteral("~~~~~~~~~~~~~~~~2222~~~~~~read data~~~~~~~~~~~~~~~~~~~");
     const int at = mediaObjectInfoList.indexOf(item);
     emit musiclistChanged();
     if (at >= 0) {

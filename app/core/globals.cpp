@@ -3,9 +3,6 @@
 #include "mediabuffer.h"
 #include "platform.h"
 
-#include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 
 #include <malloc.h>
@@ -74,27 +71,6 @@ int sw_getShmID()
     return 0;
 }
 
-void QTlog(const QString &text)
-{
-    QFile f(LogFileName);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
-        return;
-    const QString line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"))
-                         + QLatin1Char(' ') + text + QStringLiteral("\r\n");
-    f.write(line.toUtf8());
-    f.flush();
-    f.close();
-}
-
-void StartLog()
-{
-    QFileInfo info(LogFileName);
-    if (info.exists() && info.size() > 5120000)
-        QFile::remove(LogFileName);
-    QTlog(QStringLiteral("============================") + ApplicationName
-          + QStringLiteral(" APP Runing================================\n"));
-}
-
 void InitData()
 {
     musicFormatList.clear();
@@ -106,7 +82,7 @@ void InitData()
 
     g_CurMusicPlay.outputSampleRate = 192000;
     g_CurMusicPlay.outputBits = 16;
-    g_CurMusicPlay.playMode = 0;
+    g_CurMusicPlay.playMode = ModeListOrder;
     g_CurMusicPlay.isSubPage = true;
     g_CurMusicPlay.curDirPath = QString();
 
@@ -191,6 +167,16 @@ void TuneAllocator()
 {
     mallopt(M_MMAP_THRESHOLD, 8 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 32 * 1024 * 1024);
+}
+
+bool Get_buf_isempty()
+{
+    if (Is_DSDFile(g_CurMusicPlay.fileType)) {
+        CCycleBuffer *ring = m_MediaBuffer.dsdBuffer.load();
+        return ring ? ring->isEmpty() : true;
+    }
+    BytequeueBuffer *queue = m_MediaBuffer.pcmBuffer.load();
+    return queue ? queue->isEmpty() : true;
 }
 
 int nextHeartbeat(int counter)

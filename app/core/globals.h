@@ -3,6 +3,7 @@
 // now-playing and run-time records, the screen history, the log and the
 // shared-memory heartbeat.
 
+#include "log.h"
 #include "records.h"
 
 #include <QList>
@@ -48,11 +49,6 @@ extern int LanguageID;
 // Heartbeat segment (null without shared memory).
 extern volatile int *shared;
 int sw_getShmID();
-
-// Appends "yyyy-MM-dd hh:mm:ss.zzz text\r\n" to the log file.
-void QTlog(const QString &text);
-// Deletes a log over 5120000 bytes and writes the start-up banner.
-void StartLog();
 
 void InitData();
 

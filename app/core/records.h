@@ -127,15 +127,15 @@ struct TempInfoList {
 // decoders, polled by the decoder, output and scanner threads: every field
 // is a Shared<> so that those unlocked reads are data-race free.
 struct CurMusicPlayStruct {
-    Shared<int> playState = 1;          // 1 stopped/opening, 2 playing, 3 paused
-    Shared<qint64> duration = 0;        // seconds, of the track
-    Shared<qint64> startOffset = 0;     // CUE track start inside its file
-    Shared<qint64> currentPosition = 0; // seconds inside the file
+    Shared<int> playState = PlayStopped; // PlayState
+    Shared<qint64> duration = 0;         // seconds, of the track
+    Shared<qint64> startOffset = 0;      // CUE track start inside its file
+    Shared<qint64> currentPosition = 0;  // seconds inside the file
     Shared<int> curIndex = 0;
     Shared<bool> isResample = false;
     Shared<bool> seeking = false;
     Shared<bool> tailStart = false;
-    Shared<int> playMode = 0;
+    Shared<int> playMode = ModeListOrder; // PlayMode
     Shared<QString> title;
     Shared<QString> artist;
     Shared<QString> album;
@@ -150,7 +150,7 @@ struct CurMusicPlayStruct {
     Shared<qint64> decodedTime = 0;
     Shared<bool> decodeOver = false;
     Shared<bool> noDuration = false;
-    Shared<int> currentScreen = 1;
+    Shared<int> currentScreen = ScreenMain; // ScreenId
     Shared<bool> isSubPage = true;
     Shared<QString> selectFileType;
     Shared<QString> selectFileName;
@@ -158,7 +158,7 @@ struct CurMusicPlayStruct {
     Shared<int> selectDiskID = 0;
     Shared<int> curDiskID = 0;
     Shared<QString> curDirPath;
-    Shared<int> musiclistType = 0;
+    Shared<int> musiclistType = ListAllSongs; // MusicListType
     Shared<QString> songsearchConfig;
     Shared<QString> selectMuiscInfo;
     Shared<bool> dbRebuilding = false;

@@ -165,7 +165,7 @@ int main(int argc, char *argv[])
                     first >= 0 ? qPrintable(QString::number(first, 'f', 1)) : "-", all, rows, met ? "met" : "MISSED");
     };
     QList<TempInfoList> out;
-    for (int type : {1, 2, 4}) {
+    for (int type : {SearchArtist, SearchAlbum, SearchFileType}) {
         QList<double> all;
         int rows = 0;
         for (int r = 0; r < runs; ++r) {
@@ -177,10 +177,10 @@ int main(int argc, char *argv[])
         }
         report(QStringLiteral("category %1").arg(QLatin1String(names[type])), -1, median(all), rows, 0, 50);
     }
-    for (int type = 1; type <= 6; ++type) {
+    for (int type = SearchArtist; type <= SearchSize; ++type) {
         // A keyed song list for artist, album and file type; all songs otherwise.
         QString key;
-        if (type == 1 || type == 2 || type == 4) {
+        if (type == SearchArtist || type == SearchAlbum || type == SearchFileType) {
             db.setSearchConfig(0, type, &out, QString(), true);
             db.wait();
             key = out.value(out.size() / 2).info.title;

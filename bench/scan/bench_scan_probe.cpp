@@ -1,8 +1,9 @@
 // A bare loop over the audio files of a folder tree: avformat_open_input
 // (with the scanner's probe options), avformat_find_stream_info, the best
 // audio stream and a walk over the metadata. Prints the files probed.
+#include "ffmpegptr.h"
+
 extern "C" {
-#include <libavformat/avformat.h>
 #include <libavutil/log.h>
 }
 
@@ -25,20 +26,14 @@ int main(int argc, char *argv[])
     long entries = 0;
     while (it.hasNext()) {
         const QByteArray path = QFile::encodeName(it.next());
-        AVDictionary *options = nullptr;
-        av_dict_set(&options, "probesize", "4096", 0);
-        av_dict_set(&options, "max_delay", "5000000", 0);
-        AVFormatContext *fmt = nullptr;
-        const int rc = avformat_open_input(&fmt, path.constData(), nullptr, &options);
-        av_dict_free(&options);
-        if (rc != 0)
+        const KLVMedia::FormatPtr fmt = KLVMedia::openInput(path.constData());
+        if (!fmt)
             continue;
-        if (avformat_find_stream_info(fmt, nullptr) >= 0)
-            av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+        if (avformat_find_stream_info(fmt.get(), nullptr) >= 0)
+            av_find_best_stream(fmt.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
         const AVDictionaryEntry *e = nullptr;
         while ((e = av_dict_get(fmt->metadata, "", e, AV_DICT_IGNORE_SUFFIX)))
             ++entries;
-        avformat_close_input(&fmt);
         ++files;
     }
     std::printf("%ld files, %ld tags\n", files, entries);

@@ -6,7 +6,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
+#include <QThread>
 #include <QtTest>
+
+#include <functional>
+#include <memory>
+#include <vector>
 
 class TstGlobals : public QObject
 {
@@ -179,12 +184,76 @@ private slots:
         const QByteArray all = f.readAll();
         QCOMPARE(all.size() > 5120000, kept);
         const QByteArray mine = kept ? all.mid(5120000) : all;
-        const QRegularExpression re(
-            QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ={28}VDX-730 APP Runing={32}\n\r\n"
-                           "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} second line é\r\n$"));
+        const QRegularExpression re(QStringLiteral(
+            "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} I vdx.app: ={28}VDX-730 APP Runing={32}\n\r\n"
+            "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} I vdx.app: second line é\r\n$"));
         QVERIFY2(re.match(QString::fromUtf8(mine)).hasMatch(), mine.left(200).constData());
         TestSandbox::leave();
         InitPaths();
+    }
+
+    // Each kind of message becomes one line with its level and category.
+    void logLevelsAndCategories()
+    {
+        TestSandbox sb;
+        QVERIFY(sb.isValid());
+        sb.enter();
+        const std::function<void()> emitters[] = {
+            [] { qCDebug(lcGpio, "GPIO_%d %s success", 12, "export"); },
+            [] { qCInfo(lcLink).noquote() << QStringLiteral("wire key %1 state %2").arg(3).arg(1); },
+            [] { qCWarning(lcLibrary) << "sql error!"; },
+            [] { qCCritical(lcPlayback) << "no card"; },
+            [] { qWarning("plain qWarning"); },
+        };
+        const QString lines[] = {
+            QStringLiteral("D vdx.gpio: GPIO_12 export success"), QStringLiteral("I vdx.link: wire key 3 state 1"),
+            QStringLiteral("W vdx.library: sql error!"),          QStringLiteral("C vdx.playback: no card"),
+            QStringLiteral("W default: plain qWarning"),
+        };
+        QString expected;
+        for (int i = 0; i < 5; ++i) {
+            emitters[i]();
+            expected += QStringLiteral("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ")
+                        + QRegularExpression::escape(lines[i]) + QStringLiteral("\r\n");
+        }
+        const QString log = sb.readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt"));
+        QVERIFY2(QRegularExpression(QStringLiteral("^") + expected + QStringLiteral("$")).match(log).hasMatch(),
+                 qPrintable(log));
+        TestSandbox::leave();
+    }
+
+    // Threads logging at once: every line arrives whole.
+    void logLinesFromThreadsStayWhole()
+    {
+        TestSandbox sb;
+        QVERIFY(sb.isValid());
+        sb.enter();
+        installLogHandler(true, LogLevel::Warning); // the lines below stay out of the test output
+        const int perThread = 300;
+        std::vector<std::unique_ptr<QThread>> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back(QThread::create([t] {
+                for (int i = 0; i < perThread; ++i)
+                    qCInfo(lcApp, "thread %d line %d %s", t, i, "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx");
+            }));
+            threads.back()->start();
+        }
+        for (auto &t : threads)
+            QVERIFY(t->wait(60000));
+        installLogHandler(true, LogLevel::Debug);
+        const QStringList lines = sb.readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt"))
+                                      .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        const QRegularExpression re(QStringLiteral("^\\S+ \\S+ I vdx.app: thread (\\d) line (\\d+) x{48}$"));
+        QVector<int> next(4, 0);
+        for (const QString &l : lines) {
+            const QRegularExpressionMatch m = re.match(l);
+            QVERIFY2(m.hasMatch(), qPrintable(l));
+            const int t = m.captured(1).toInt();
+            QCOMPARE(m.captured(2).toInt(), next[t]); // each thread's lines in order, none lost
+            ++next[t];
+        }
+        QCOMPARE(next, QVector<int>(4, perThread));
+        TestSandbox::leave();
     }
 
     void logWithoutPartitionIsSilent()

@@ -127,6 +127,13 @@ private slots:
         // Third start: everything current, nothing happens.
         shell.InitSysNeedFiles();
         QCOMPARE(reboots(), 3);
+        // One line tells why a first start restarts; each install says it restarts.
+        const QString log = m_sb->readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt"));
+        QCOMPARE(log.count(QStringLiteral("first start: installing the system files of the resource package")), 1);
+        for (const char *line : {"system file checkUpdate.sh installed: restarting",
+                                 "system files udisk-mount.sh and its udev rule installed: restarting",
+                                 "system file fstab installed: restarting"})
+            QVERIFY2(log.count(QString::fromLatin1(line)) == 1, line);
 
         // A changed script is replaced and the board reboots.
         {

@@ -8,7 +8,9 @@
 #include "database.h"
 #include "disklist.h"
 #include "globals.h"
+#include "librarysandbox.h"
 #include "listmount.h"
+#include "needroot.h"
 #include "platform.h"
 #include "scanfixtures.h"
 #include "scanner.h"
@@ -32,8 +34,9 @@ class TstCheckDiskClass : public QObject
     Q_OBJECT
 
 private:
-    TestSandbox *m_sb = nullptr;
-    DataBase *m_db = nullptr;
+    LibrarySandbox *m_lib = nullptr;
+    TestSandbox *m_sb = nullptr; // m_lib's
+    DataBase *m_db = nullptr;    // m_lib's
     CheckDiskClass *m_cdc = nullptr;
     int m_images = 0;
 
@@ -145,16 +148,10 @@ private slots:
 
 void TstCheckDiskClass::initTestCase()
 {
-    QCOMPARE(geteuid(), 0u); // loop devices and mounts
-    m_sb = new TestSandbox();
-    QVERIFY(m_sb->isValid());
-    m_sb->enter();
-    Platform::applyEnvironment();
-    InitPaths();
-    InitData();
-    QVERIFY(m_sb->createLibrary());
-    m_db = new DataBase;
-    QVERIFY(m_db->createConnection());
+    m_lib = new LibrarySandbox();
+    QVERIFY(m_lib->isValid());
+    m_sb = &m_lib->sandbox();
+    m_db = m_lib->db();
     m_cdc = new CheckDiskClass;
     m_cdc->setDataBase(m_db);
 }
@@ -162,15 +159,14 @@ void TstCheckDiskClass::initTestCase()
 void TstCheckDiskClass::cleanupTestCase()
 {
     delete m_cdc;
-    delete m_db;
-    delete m_sb;
+    delete m_lib;
 }
 
 void TstCheckDiskClass::init()
 {
     g_CurMusicPlay.filePath = QString();
-    g_CurMusicPlay.musiclistType = 0;
-    g_CurMusicPlay.playState = 1;
+    g_CurMusicPlay.musiclistType = ListAllSongs;
+    g_CurMusicPlay.playState = PlayStopped;
     mediaObjectInfoList.clear();
     m_cdc->setMusicScannerSpeed(0);
 }
@@ -179,6 +175,7 @@ void TstCheckDiskClass::init()
 // nothing entered twice; its songs join the play list from the library).
 void TstCheckDiskClass::stickScannedPulledAndBack()
 {
+    VDX_NEED_ROOT("USB images on loop devices, mounted");
     const QString src = m_sb->dir() + "/src1";
     const QStringList expected = tree(src, 3, 2);
     QVERIFY(!expected.isEmpty());
@@ -232,6 +229,7 @@ void TstCheckDiskClass::stickScannedPulledAndBack()
 // track exactly once.
 void TstCheckDiskClass::pulledDuringScanResumes()
 {
+    VDX_NEED_ROOT("USB images on loop devices, mounted");
     const QString src = m_sb->dir() + "/src2";
     const QStringList expected = tree(src, 8, 3);
     QVERIFY(!expected.isEmpty());
@@ -261,6 +259,7 @@ void TstCheckDiskClass::pulledDuringScanResumes()
 // cleared and it is scanned again.
 void TstCheckDiskClass::newContentsAreRescanned()
 {
+    VDX_NEED_ROOT("USB images on loop devices, mounted");
     const QString src = m_sb->dir() + "/src3";
     QStringList expected = tree(src, 1, 2);
     QVERIFY(!expected.isEmpty());
@@ -286,6 +285,7 @@ void TstCheckDiskClass::newContentsAreRescanned()
 // old one is still listed: the old one goes and the song's path follows.
 void TstCheckDiskClass::remountedStickKeepsPlaying()
 {
+    VDX_NEED_ROOT("USB images on loop devices, mounted");
     const QString src = m_sb->dir() + "/src4";
     QVERIFY(!tree(src, 1, 1).isEmpty());
     const QString img = stick(src, 9);
@@ -313,10 +313,10 @@ void TstCheckDiskClass::remountedStickKeepsPlaying()
 
 void TstCheckDiskClass::defaultList()
 {
-    g_CurMusicPlay.playState = 3;
+    g_CurMusicPlay.playState = PlayPaused;
     g_CurMusicPlay.currentPosition = 77;
-    g_CurMusicPlay.musiclistType = 1;
-    g_CurMusicPlay.playMode = 3;
+    g_CurMusicPlay.musiclistType = ListDirectory;
+    g_CurMusicPlay.playMode = ModeShuffleDir;
     g_TempData.listLoading = true;
     m_db->update_Config("musiclistType", "1");
     m_db->update_Config("playMode", "3");
@@ -324,7 +324,7 @@ void TstCheckDiskClass::defaultList()
     QSignalSpy info(m_cdc, &CheckDiskClass::ini_mediainfo);
     QSignalSpy mode(m_cdc, &CheckDiskClass::resetplayMode);
     QVERIFY(m_cdc->DefaultMusicPlayList());
-    QCOMPARE(g_CurMusicPlay.playState.get(), 1);
+    QCOMPARE(g_CurMusicPlay.playState.get(), int(PlayStopped));
     QCOMPARE(g_CurMusicPlay.currentPosition.get(), 0);
     QCOMPARE(g_TempData.listLoading.get(), false);
     QVERIFY(mediaObjectInfoList.isEmpty());
@@ -342,6 +342,7 @@ void TstCheckDiskClass::defaultList()
 // not drop the stick; a volume whose root no longer lists is forced out.
 void TstCheckDiskClass::currentSongCheck()
 {
+    VDX_NEED_ROOT("USB images on loop devices, mounted");
     const QString src = m_sb->dir() + "/src5";
     QVERIFY(!tree(src, 1, 1).isEmpty());
     QVERIFY(insert(stick(src, 10), 2));

@@ -5,15 +5,23 @@
 #include "disklist.h"
 #include "exeshellfordb.h"
 #include "globals.h"
+#include "libraryrepair.h"
 #include "sqltext.h"
 #include "testsandbox.h"
 
+#include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
+
 #include <sqlite3.h>
+
+#include <functional>
 
 namespace {
 
@@ -92,6 +100,111 @@ private:
         return v;
     }
 
+    // A library like a damaged one seen on a car: changed settings, three
+    // volumes, folders, 600 songs on one volume and 100 on another.
+    void fillLibrary()
+    {
+        m_db->update_Config(QStringLiteral("playMode"), QStringLiteral("2"));
+        m_db->update_Config(QStringLiteral("languageID"), QStringLiteral("3"));
+        m_db->update_CurDirPath(QStringLiteral("/run/media/usb-storage_1/sda1/Folk"));
+        const DiskInfo a = addVolume(1, QStringLiteral("sda1"), 9000000, 1);
+        const DiskInfo b = addVolume(2, QStringLiteral("sdb1"), 8000000, 1);
+        addVolume(3, QStringLiteral("sdc1"), 7000000, 1);
+        QVERIFY(m_db->beginTransaction());
+        const int fa = addFolder(a, 0, "USBBASEROOTPATH");
+        const int fb = addFolder(b, 0, "USBBASEROOTPATH");
+        for (int i = 0; i < 600; ++i)
+            addSong(a, fa, QStringLiteral("Folk/song %1.mp3").arg(i), QStringLiteral("Singer %1").arg(i % 9),
+                    QStringLiteral("Album %1").arg(i % 40));
+        for (int i = 0; i < 100; ++i)
+            addSong(b, fb, QStringLiteral("歌曲 %1.flac").arg(i), QStringLiteral("周杰伦"));
+        QVERIFY(m_db->commitTransaction());
+    }
+
+    // Every row of every table of a library file: table -> rowid -> values.
+    using Rows = QMap<QString, QMap<qint64, QStringList>>;
+    static Rows allRows(const QString &file)
+    {
+        Rows out;
+        sqlite3 *db = nullptr;
+        sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        auto each = [db](const QByteArray &sql, const std::function<void(sqlite3_stmt *)> &row) {
+            sqlite3_stmt *st = nullptr;
+            if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) == SQLITE_OK) {
+                while (sqlite3_step(st) == SQLITE_ROW)
+                    row(st);
+            }
+            sqlite3_finalize(st);
+        };
+        auto text = [](sqlite3_stmt *st, int c) {
+            const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(st, c));
+            return t ? QString::fromUtf8(t) : QStringLiteral("<null>");
+        };
+        QStringList tables;
+        each("SELECT name FROM sqlite_schema WHERE type='table';", [&](sqlite3_stmt *st) { tables << text(st, 0); });
+        for (const QString &t : qAsConst(tables)) {
+            out[t];
+            each("SELECT rowid,* FROM " + t.toUtf8() + ";", [&](sqlite3_stmt *st) {
+                QStringList values;
+                for (int c = 1; c < sqlite3_column_count(st); ++c)
+                    values << text(st, c);
+                out[t].insert(sqlite3_column_int64(st, 0), values);
+            });
+        }
+        sqlite3_close_v2(db);
+        return out;
+    }
+
+    // The page of a table in the middle of its leaves (its root when it has
+    // one page), and the rows on it, as SQLite's page statistics give them.
+    static QPair<int, int> middlePage(const QString &file, const QString &table)
+    {
+        QList<QPair<int, int>> leaves;
+        sqlite3 *db = nullptr;
+        sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt *st = nullptr;
+        const QByteArray sql =
+            "SELECT pageno,ncell FROM dbstat WHERE name='" + table.toUtf8() + "' AND pagetype='leaf' ORDER BY pageno;";
+        if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(st) == SQLITE_ROW)
+                leaves << qMakePair(sqlite3_column_int(st, 0), sqlite3_column_int(st, 1));
+        }
+        sqlite3_finalize(st);
+        sqlite3_close_v2(db);
+        return leaves.value(leaves.size() / 2, qMakePair(0, 0));
+    }
+
+    // Random bytes (seeded: the same every run) over one 4096-byte page.
+    static QByteArray damagePage(const QString &file, int page)
+    {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadWrite) || page < 1 || f.size() < page * 4096)
+            return QByteArray();
+        QRandomGenerator random(0x5EED0000u + quint32(page));
+        QByteArray junk(4096, 0);
+        for (char &c : junk)
+            c = char(random.bounded(256));
+        f.seek(qint64(page - 1) * 4096);
+        f.write(junk);
+        f.close();
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }
+
+    static QString integrity(const QString &file)
+    {
+        sqlite3 *db = nullptr;
+        sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt *st = nullptr;
+        QString result;
+        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check;", -1, &st, nullptr) == SQLITE_OK
+            && sqlite3_step(st) == SQLITE_ROW)
+            result = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+        sqlite3_finalize(st);
+        sqlite3_close_v2(db);
+        return result;
+    }
+
 private slots:
     void init()
     {
@@ -129,8 +242,8 @@ private slots:
         QCOMPARE(Cur_Delay_Uint, 1000);
 
         const QString dir = QString::fromUtf8("/run/media/usb-storage_1/sda1/周杰伦 (Live) 100% [Best]_it's");
-        m_db->update_MusicListTypeAndPath(dir, 1);
-        m_db->update_MusicListTypeAndPath(QStringLiteral("1__M__AC/DC's"), 2);
+        m_db->update_MusicListTypeAndPath(dir, ListDirectory);
+        m_db->update_MusicListTypeAndPath(QStringLiteral("1__M__AC/DC's"), ListSearch);
         g_TempData.wheelAd1 = 333;
         m_db->update_CurWheelDefVal();
         m_db->update_DelayUint(1002);
@@ -192,11 +305,11 @@ private slots:
 
         // Category lists come back with the same names.
         QList<TempInfoList> out;
-        m_db->setSearchConfig(0, 1, &out, QString(), true);
+        m_db->setSearchConfig(0, SearchArtist, &out, QString(), true);
         QVERIFY(m_db->waitForSearch(10000));
         QCOMPARE(out.size(), 1);
         QCOMPARE(out.first().info.title, title.trimmed());
-        QVERIFY(m_db->getMusicSearchList(1, 2, title));
+        QVERIFY(m_db->getMusicSearchList(1, SearchAlbum, title));
         QCOMPARE(TempMediaObjectList.at(1).mediaList.size(), 1);
         QCOMPARE(TempMediaObjectList.at(1).mediaList.first().fileName, title);
         QCOMPARE(m_db->initConfig(), true); // the statements never broke the file
@@ -220,7 +333,7 @@ private slots:
         QCOMPARE(changed, 0);
 
         // Unchanged under a new mount point: rows kept, path and current folder follow.
-        g_CurMusicPlay.musiclistType = 1;
+        g_CurMusicPlay.musiclistType = ListDirectory;
         g_CurMusicPlay.curDiskID = d.diskID;
         g_CurMusicPlay.curDirPath = d.diskPath + QStringLiteral("/Albums/One");
         DiskInfo moved = d;
@@ -319,6 +432,63 @@ private slots:
         QCOMPARE(titles, QStringList({"p3-a", "p3-b", "p1-a", "p1-b", "p2-a", "p2-b"}));
     }
 
+    // A statement that cannot be prepared is logged with SQLite's reason
+    // and the statement, and answers nothing.
+    void failedStatementIsLogged()
+    {
+        DiskInfo d = makeDisk(1, QStringLiteral("sda1"), 1000000, 1);
+        d.diskID = 4;
+        d.musicTableID = 7; // no such table
+        QCOMPARE(m_db->Count_SongsFromDiskID(d), 0);
+        const QString log = m_sb->readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt"));
+        QVERIFY2(log.contains(QStringLiteral("W vdx.library: SQL prepare failed: no such table: pre_diskmusic7 "
+                                             "[SELECT count(rowid) FROM \"pre_diskmusic7\" where diskID=?;]")),
+                 qPrintable(log));
+    }
+
+    // A slot that runs while a volume's songs load (events are pumped per
+    // row) and changes the play list: the load still puts exactly the
+    // volume's songs in its block.
+    void songsLoadWhileEventsArePumped_data()
+    {
+        QTest::addColumn<QString>("slot");
+        QTest::addColumn<QStringList>("titles");
+        QTest::newRow("another volume asked for") << "load p2" << QStringList({"1a", "1b", "1c", "2a", "2b", "2c"});
+        QTest::newRow("list emptied") << "clear" << QStringList({"1a", "1b", "1c"});
+        QTest::newRow("volume pulled") << "pull p1" << QStringList();
+    }
+    void songsLoadWhileEventsArePumped()
+    {
+        QFETCH(QString, slot);
+        QFETCH(QStringList, titles);
+        DiskInfo p1 = addVolume(1, QStringLiteral("sda1"), 3000000, 1);
+        DiskInfo p2 = addVolume(2, QStringLiteral("sdb1"), 2000000, 1);
+        for (const DiskInfo &d : {p1, p2}) {
+            const int root = addFolder(d, 0, QStringLiteral("USBBASEROOTPATH"));
+            for (const char *n : {"a", "b", "c"})
+                addSong(d, root, QStringLiteral("%1%2.mp3").arg(d.port).arg(QLatin1String(n)));
+        }
+        bool ran = false;
+        QTimer::singleShot(0, this, [&] {
+            ran = true;
+            if (slot == QLatin1String("load p2")) {
+                QVERIFY(m_db->getDiskMusicList(p2, true));
+            } else if (slot == QLatin1String("clear")) {
+                mediaObjectInfoList.clear();
+            } else {
+                UsingUSBDiskList.erase(std::remove_if(UsingUSBDiskList.begin(), UsingUSBDiskList.end(),
+                                                      [&](const DiskInfo &d) { return d.diskID == p1.diskID; }),
+                                       UsingUSBDiskList.end());
+            }
+        });
+        QVERIFY(m_db->getDiskMusicList(p1, true));
+        QVERIFY(ran);
+        QStringList got;
+        for (const MediaObjectInfo &m : mediaObjectInfoList)
+            got << m.fileName;
+        QCOMPARE(got, titles);
+    }
+
     void songAndCategoryLists_data()
     {
         QTest::addColumn<int>("volumes");
@@ -352,31 +522,31 @@ private slots:
             QVERIFY(m_db->waitForSearch(10000));
         };
         // Artists: one row per name (union folds volumes), empty names left out.
-        run(1, QString());
+        run(SearchArtist, QString());
         QCOMPARE(titles(), QStringList({"Adele", QString::fromUtf8("周杰伦")}));
-        run(2, QString());
+        run(SearchAlbum, QString());
         QCOMPARE(titles(), QStringList({"Album A", "Album B"}));
-        run(4, QString());
+        run(SearchFileType, QString());
         QCOMPARE(titles(), QStringList({"DSF", "FLAC", "MP3"}));
 
         // Songs by title: every volume's rows, in key order.
-        run(3, QString());
+        run(SearchTitle, QString());
         QCOMPARE(out.size(), 3 * volumes);
         QCOMPARE(out.first().info.title, QStringLiteral("apple0"));
         QCOMPARE(TempMediaObjectList.at(5).mediaList.size(), 3 * volumes);
         // Newest first with the date text; largest first with the size text.
-        run(5, QString());
+        run(SearchDate, QString());
         QCOMPARE(out.first().info.rightText, QStringLiteral("2024/06/30"));
         QCOMPARE(out.last().info.rightText, QStringLiteral("2023/01/02"));
-        run(6, QString());
+        run(SearchSize, QString());
         QCOMPARE(out.first().info.rightText, QStringLiteral("1.5G"));
         QCOMPARE(out.last().info.rightText, QStringLiteral("700B"));
         // Keyed lists: an artist, an album, a file type (any case).
-        run(1, QString::fromUtf8("周杰伦"));
+        run(SearchArtist, QString::fromUtf8("周杰伦"));
         QCOMPARE(out.size(), volumes);
-        run(2, QStringLiteral("Album A"));
+        run(SearchAlbum, QStringLiteral("Album A"));
         QCOMPARE(out.size(), volumes);
-        run(4, QStringLiteral("DSF"));
+        run(SearchFileType, QStringLiteral("DSF"));
         QCOMPARE(out.size(), volumes);
         QCOMPARE(TempMediaObjectList.at(5).mediaList.first().fileType, QStringLiteral("dsf"));
 
@@ -398,7 +568,7 @@ private slots:
         CrossThreadSpy rows(m_db, &DataBase::readDBInfo);
         CrossThreadSpy over(m_db, &DataBase::readDBOver);
         CrossThreadSpy none(m_db, &DataBase::sig_NoneData);
-        m_db->setSearchConfig(2, 3, &out, QString(), false);
+        m_db->setSearchConfig(2, SearchTitle, &out, QString(), false);
         // The stick goes while the rows come (50 ms apart): the search goes on
         // over the volumes it was asked for, and never reads the list the GUI
         // thread changes.
@@ -420,7 +590,7 @@ private slots:
 
         // No volume mounted: nothing read, readDBOver then sig_NoneData.
         UsingUSBDiskList.clear();
-        m_db->setSearchConfig(0, 3, &out, QString(), true);
+        m_db->setSearchConfig(0, SearchTitle, &out, QString(), true);
         QVERIFY(m_db->waitForSearch(10000));
         QTRY_COMPARE(over.count(), 1);
         QTRY_COMPARE(none.count(), 1);
@@ -443,7 +613,7 @@ private slots:
         m_db->readNoablumSonglist(&todo, UsingUSBDiskList);
         QVERIFY(todo.isEmpty());
         QList<TempInfoList> out;
-        m_db->setSearchConfig(0, 1, &out, QString(), true);
+        m_db->setSearchConfig(0, SearchArtist, &out, QString(), true);
         QVERIFY(m_db->waitForSearch(10000));
         QStringList names;
         for (const TempInfoList &r : out)
@@ -466,21 +636,83 @@ private slots:
         QCOMPARE(m_db->Count_SongsFromDiskID(b), 1);
     }
 
-    void repairKeepsSettingsAndGuardsSixSeconds()
+    // Damage made while the player was off is found when the library is
+    // opened, before anything is written: the rows the damaged page did
+    // not hold survive, with their rowids, in a file that passes SQLite's
+    // integrity check; the damaged file is kept beside it.
+    void repairKeepsWhatTheDamageLeft_data()
+    {
+        QTest::addColumn<QString>("table"); // "": the file's first page (header and schema)
+        QTest::newRow("a page of one volume's songs") << QStringLiteral("pre_diskmusic1");
+        QTest::newRow("the volume list") << QStringLiteral("pre_diskList");
+        QTest::newRow("the settings") << QStringLiteral("pre_config");
+        QTest::newRow("the header and the schema") << QString();
+    }
+    void repairKeepsWhatTheDamageLeft()
+    {
+        QFETCH(QString, table);
+        fillLibrary();
+        m_db->closeConnection();
+        const Rows before = allRows(MusicDataBaseName);
+        QCOMPARE(before.value("pre_diskmusic1").size(), 600);
+        const QPair<int, int> page = table.isEmpty() ? qMakePair(1, 0) : middlePage(MusicDataBaseName, table);
+        QVERIFY2(page.first > 1 || table.isEmpty(), "no page statistics (dbstat)");
+        if (table == QLatin1String("pre_diskmusic1"))
+            QVERIFY(page.second > 0 && page.second < 100); // one page of many
+        const QByteArray damaged = damagePage(MusicDataBaseName, page.first);
+        QVERIFY(!damaged.isEmpty());
+
+        QSignalSpy over(m_db, &DataBase::rebuilDBOver);
+        QVERIFY(m_db->createConnection());
+        QCOMPARE(over.count(), 1);
+        QCOMPARE(integrity(MusicDataBaseName), QStringLiteral("ok"));
+        QFile kept(LibraryRepair::damagedCopyPath(MusicDataBaseName));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QVERIFY(kept.readAll() == damaged);
+        QVERIFY(!QFile::exists(LibraryRepair::rebuildPath(MusicDataBaseName)));
+
+        const Rows after = allRows(MusicDataBaseName);
+        const QStringList needed{"pre_config",   "pre_diskList",   "pre_diskdir1",   "pre_diskdir2",
+                                 "pre_diskdir3", "pre_diskmusic1", "pre_diskmusic2", "pre_diskmusic3"};
+        for (const QString &t : needed) {
+            QVERIFY2(after.contains(t), qPrintable(t));
+            if (t == QLatin1String("pre_config"))
+                continue;
+            if (table.isEmpty()) {
+                QVERIFY2(after.value(t).isEmpty(), qPrintable(t));
+            } else if (t != table) {
+                QVERIFY2(after.value(t) == before.value(t), qPrintable(t)); // untouched tables whole
+            } else {
+                // Exactly the rows of the damaged page are gone; the rest
+                // are the same rows under the same rowids.
+                QCOMPARE(after.value(t).size(), before.value(t).size() - page.second);
+                for (auto it = after.value(t).cbegin(); it != after.value(t).cend(); ++it)
+                    QCOMPARE(it.value(), before.value(t).value(it.key()));
+            }
+        }
+        // Settings: those kept, or the defaults for those lost.
+        QVERIFY(m_db->initConfig());
+        const bool settingsLost = table.isEmpty() || table == QLatin1String("pre_config");
+        QCOMPARE(after.value("pre_config").size(), 13);
+        QCOMPARE(int(g_CurMusicPlay.playMode), settingsLost ? 0 : 2);
+        QCOMPARE(configValue("languageID"), settingsLost ? QStringLiteral("1") : QStringLiteral("3"));
+        QCOMPARE(QString(g_CurMusicPlay.dbVersion), DB_Versions);
+
+        const QString log = m_sb->readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt"));
+        QVERIFY2(log.contains(QStringLiteral("library file damaged: ")), qPrintable(log));
+        const QString salvaged = QStringLiteral("pre_diskmusic1 %1, pre_diskmusic2 100")
+                                     .arg(table.isEmpty() ? 0 : after.value("pre_diskmusic1").size());
+        QVERIFY2(log.contains(salvaged) || table.isEmpty(), qPrintable(log));
+        QVERIFY2(log.contains(QStringLiteral("the damaged file is kept as ")), qPrintable(log));
+    }
+
+    void repairGuardsSixSecondsAndKeepsOneGeneration()
     {
         m_db->update_Config(QStringLiteral("playMode"), QStringLiteral("2"));
         DiskInfo d = addVolume(1, QStringLiteral("sda1"), 9000000, 1);
         addSong(d, addFolder(d, 0, "USBBASEROOTPATH"), QStringLiteral("keep.mp3"));
-        m_db->closeConnection();
-        // Garbage over a page in the middle of the file.
-        {
-            QFile f(MusicDataBaseName);
-            QVERIFY(f.open(QIODevice::ReadWrite));
-            QVERIFY(f.size() >= 4096 * 3);
-            f.seek(4096 * 2 + 100);
-            f.write(QByteArray(3000, '\xA5'));
-        }
-        QVERIFY(m_db->createConnection());
+        // An intact file is opened as it is.
+        QVERIFY(!QFile::exists(LibraryRepair::damagedCopyPath(MusicDataBaseName)));
         QSignalSpy over(m_db, &DataBase::rebuilDBOver);
         m_db->RebuildDataBase();
         QCOMPARE(over.count(), 1);
@@ -488,16 +720,29 @@ private slots:
         QVERIFY(m_db->isConnected());
         QVERIFY(m_db->initConfig());
         QCOMPARE(int(g_CurMusicPlay.playMode), 2);
-        QCOMPARE(QString(g_CurMusicPlay.dbVersion), DB_Versions);
-        QVERIFY(QFile::exists(ReadWrite_Path + QStringLiteral("bakmusicdb.sql")));
+        QCOMPARE(m_db->Count_SongsFromDiskID(d), 1);
+        QVERIFY(QFile::exists(LibraryRepair::damagedCopyPath(MusicDataBaseName)));
 
         // A second request within 6 s does nothing.
         m_db->RebuildDataBase();
         QCOMPARE(over.count(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(!m_db->isRebuilding(), 8000);
         QTRY_VERIFY_WITH_TIMEOUT(!g_CurMusicPlay.dbRebuilding, 3000);
+        addSong(d, 1, QStringLiteral("second.mp3"));
+        m_db->closeConnection();
+        QFile now(MusicDataBaseName);
+        QVERIFY(now.open(QIODevice::ReadOnly));
+        const QByteArray current = now.readAll();
+        QVERIFY(m_db->createConnection());
         m_db->RebuildDataBase();
         QCOMPARE(over.count(), 2);
+        QCOMPARE(m_db->Count_SongsFromDiskID(d), 2);
+        // The copy kept is the file the latest repair replaced; there is one.
+        QFile kept(LibraryRepair::damagedCopyPath(MusicDataBaseName));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QVERIFY(kept.readAll() == current);
+        const QStringList files = QDir(ReadWrite_Path).entryList({QStringLiteral("QXMusicDB*")}, QDir::Files);
+        QCOMPARE(files, QStringList({"QXMusicDB.db", "QXMusicDB.db.damaged"}));
     }
 
     void createFromScriptWithoutRestart()

@@ -5,7 +5,9 @@
 #include "database.h"
 #include "disklist.h"
 #include "globals.h"
+#include "librarysandbox.h"
 #include "listmount.h"
+#include "needroot.h"
 #include "platform.h"
 #include "scanfixtures.h"
 
@@ -19,8 +21,9 @@ class TstListMount : public QObject
     Q_OBJECT
 
 private:
-    TestSandbox *m_sb = nullptr;
-    DataBase *m_db = nullptr;
+    LibrarySandbox *m_lib = nullptr;
+    TestSandbox *m_sb = nullptr; // m_lib's
+    DataBase *m_db = nullptr;    // m_lib's
     int m_images = 0;
 
     // A stick image of its own size (so it is a volume of its own).
@@ -89,22 +92,15 @@ private slots:
 
 void TstListMount::initTestCase()
 {
-    QCOMPARE(geteuid(), 0u); // loop devices and mounts
-    m_sb = new TestSandbox();
-    QVERIFY(m_sb->isValid());
-    m_sb->enter();
-    Platform::applyEnvironment();
-    InitPaths();
-    InitData();
-    QVERIFY(m_sb->createLibrary());
-    m_db = new DataBase;
-    QVERIFY(m_db->createConnection());
+    m_lib = new LibrarySandbox();
+    QVERIFY(m_lib->isValid());
+    m_sb = &m_lib->sandbox();
+    m_db = m_lib->db();
 }
 
 void TstListMount::cleanupTestCase()
 {
-    delete m_db;
-    delete m_sb; // unmounts and detaches what a failed test left
+    delete m_lib; // unmounts and detaches what a failed test left
 }
 
 void TstListMount::init()
@@ -128,6 +124,7 @@ void TstListMount::cleanup()
 // that order too when they come in one poll.
 void TstListMount::orderOfVolumes()
 {
+    VDX_NEED_ROOT("USB images on loop devices, mounted");
     ListMount lm;
     lm.setDataBase(m_db);
     QSignalSpy added(&lm, &ListMount::sig_path_added);
@@ -177,6 +174,7 @@ void TstListMount::orderOfVolumes()
 // memory-card partition) is never taken.
 void TstListMount::otherVolumesAreIgnored()
 {
+    VDX_NEED_ROOT("USB images on loop devices, mounted");
     const QString img = image();
     QVERIFY(!img.isEmpty());
     QByteArray dev;
@@ -203,6 +201,7 @@ void TstListMount::otherVolumesAreIgnored()
 
 void TstListMount::seventhVolumeIsLimited()
 {
+    VDX_NEED_ROOT("USB images on loop devices, mounted");
     ListMount lm;
     lm.setDataBase(m_db);
     QSignalSpy limited(&lm, &ListMount::sig_limited);
@@ -235,6 +234,7 @@ void TstListMount::seventhVolumeIsLimited()
 // takes its place, and no removal is announced for it.
 void TstListMount::sameStickUnderNewMountPoint()
 {
+    VDX_NEED_ROOT("USB images on loop devices, mounted");
     ListMount lm;
     lm.setDataBase(m_db);
     QSignalSpy changed(&lm, &ListMount::sig_MediaPathChanged);
@@ -263,6 +263,7 @@ void TstListMount::sameStickUnderNewMountPoint()
 // becomes 2 again.
 void TstListMount::recognisedWhenBack()
 {
+    VDX_NEED_ROOT("USB images on loop devices, mounted");
     ListMount lm;
     lm.setDataBase(m_db);
     const QString img = image();
@@ -285,6 +286,17 @@ void TstListMount::recognisedWhenBack()
     poll(lm);
     QCOMPARE(UsingUSBDiskList.value(0).diskID, first.diskID);
     QCOMPARE(m_db->get_DiskState(first), 2);
+
+    // The log: the volume's arrival (new, then known with its song), its removal.
+    const QString log = m_sb->readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt"));
+    const QString volume = QStringLiteral("I vdx.library: volume %1 ").arg(first.diskID);
+    const QString mounted = volume + QStringLiteral("mounted at %1: ").arg(first.diskPath);
+    QVERIFY2(log.contains(QRegularExpression(QRegularExpression::escape(mounted)
+                                             + "\"[^\"]*\", ext4, \\d+ bytes, \\d+ free; new, to be scanned\r\n")),
+             qPrintable(log));
+    QVERIFY(log.contains(volume + QStringLiteral("removed from %1\r\n").arg(first.diskPath)));
+    QVERIFY(log.contains(
+        QRegularExpression(QRegularExpression::escape(mounted) + ".* free; known, 1 songs in the library\r\n")));
 }
 
 void TstListMount::checkDiskPath_data()
@@ -384,6 +396,9 @@ void TstListMount::usbDeviceMonitor()
     lm.Slot_USB_Info();
     QCOMPARE(mac.size(), 1);
     QCOMPARE(mac.last().at(0).toBool(), true);
+    QVERIFY(m_sb->readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt"))
+                .contains(QStringLiteral("W vdx.library: USB device 0bda:8153 cannot be used: interface class 255 is "
+                                         "neither mass storage nor a hub")));
     ScanFixtures::usb(*m_sb, {"devices", "remove", "0781:5567"}, &ok);
     lm.Slot_USB_Info();
     QCOMPARE(mac.size(), 1); // the unusable device is still there

@@ -2,19 +2,26 @@
 // the walk enters, the folders it skips, CUE sheets, SACD images, DSD and
 // Monkey's Audio files, resuming after a stop, the play-list hand-over, and
 // the listings that never touch the library.
+#include "cueresolve.h"
 #include "database.h"
 #include "disklist.h"
 #include "globals.h"
+#include "librarysandbox.h"
 #include "platform.h"
 #include "scanfixtures.h"
 #include "scanner.h"
 #include "sqltext.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QSignalSpy>
 #include <QtTest>
 
 #include <sqlite3.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -47,6 +54,22 @@ QStringList sorted(QStringList l)
     return l;
 }
 
+// A file under a name given as raw bytes (Qt cannot make names that are not UTF-8).
+bool writeRaw(const QByteArray &path, const QByteArray &bytes)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, bytes.constData(), size_t(bytes.size())) == ssize_t(bytes.size());
+    return ::close(fd) == 0 && ok;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 } // namespace
 
 class TstScanner : public QObject
@@ -54,9 +77,10 @@ class TstScanner : public QObject
     Q_OBJECT
 
 private:
-    TestSandbox *m_sb = nullptr;
-    DataBase *m_db = nullptr;
-    QString m_fix; // generated base files
+    LibrarySandbox *m_lib = nullptr;
+    TestSandbox *m_sb = nullptr; // m_lib's
+    DataBase *m_db = nullptr;    // m_lib's
+    QString m_fix;               // generated base files
     int m_volumes = 0;
 
     QString fix(const QString &name) const { return m_fix + QLatin1Char('/') + name; }
@@ -196,19 +220,18 @@ private slots:
     void temporaryLists();
     void browserListing();
     void initPlayList();
+    void nothingLeadsOffTheVolume();
+    void namesNotUtf8AreCounted();
+    void pullsLeaveNoUntaggedRows();
+    void temporaryListStoppedPartWay();
 };
 
 void TstScanner::initTestCase()
 {
-    m_sb = new TestSandbox();
-    QVERIFY(m_sb->isValid());
-    m_sb->enter();
-    Platform::applyEnvironment();
-    InitPaths();
-    InitData();
-    QVERIFY(m_sb->createLibrary());
-    m_db = new DataBase;
-    QVERIFY(m_db->createConnection());
+    m_lib = new LibrarySandbox();
+    QVERIFY(m_lib->isValid());
+    m_sb = &m_lib->sandbox();
+    m_db = m_lib->db();
     m_fix = m_sb->dir() + QStringLiteral("/fixtures");
     QVERIFY(ScanFixtures::tone(fix(QStringLiteral("tagged.mp3")),
                                {{"artist", QStringLiteral("Hello 世界")}, {"album", QStringLiteral("专辑 One")}}));
@@ -218,8 +241,7 @@ void TstScanner::initTestCase()
 
 void TstScanner::cleanupTestCase()
 {
-    delete m_db;
-    delete m_sb;
+    delete m_lib;
 }
 
 void TstScanner::init()
@@ -227,7 +249,7 @@ void TstScanner::init()
     UsingUSBDiskList.clear();
     mediaObjectInfoList.clear();
     mediaTempPlayList.clear();
-    g_CurMusicPlay.musiclistType = 0;
+    g_CurMusicPlay.musiclistType = ListAllSongs;
     g_CurMusicPlay.filePath = QString();
 }
 
@@ -402,6 +424,21 @@ void TstScanner::resumesAfterStop()
     QCOMPARE(sorted(paths), sorted(expected));
     QCOMPARE(folders(d).size(), 7);
     QCOMPARE(scanner.stats().filesEntered, expected.size() - firstRun);
+
+    // The log tells both scans: the stop with what it entered, the resume
+    // with what was read before, the end with the volume's songs.
+    const QString log = m_sb->readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt"));
+    const QString scanOf = QStringLiteral("I vdx.library: scan of volume %1 (%2) ").arg(d.diskID).arg(d.diskPath);
+    QVERIFY2(
+        log.contains(scanOf + QStringLiteral("stopped unfinished: %1 songs entered, %1 on the volume;").arg(firstRun)),
+        qPrintable(log));
+    QVERIFY(
+        log.contains(QRegularExpression(QRegularExpression::escape(scanOf) + "started, [1-6] folders read before")));
+    QVERIFY2(log.contains(scanOf
+                          + QStringLiteral("ended: %1 songs entered, %2 on the volume; 7 folders read")
+                                .arg(expected.size() - firstRun)
+                                .arg(expected.size())),
+             qPrintable(log));
 }
 
 // Every folder unmarked (as after a stop at the last moment): a second walk
@@ -668,6 +705,181 @@ void TstScanner::initPlayList()
     }
     QCOMPARE(sorted(names), sorted({"p1", "p2", "p3"}));
     QCOMPARE(changed.size(), 3);
+}
+
+// Links and CUE sheets on a stick that lead off it (to the board's files,
+// to other folders, to themselves or another sheet) enter nothing, are
+// listed nowhere and do not play; each is logged and counted. Links and
+// sheets that stay on the stick are fine.
+void TstScanner::nothingLeadsOffTheVolume()
+{
+    const DiskInfo d = volume(1);
+    const QString r = d.diskPath + QLatin1Char('/');
+    const QString outside = m_sb->dir() + QStringLiteral("/outside");
+    songs(outside, {"secret.mp3"});
+    QVERIFY(ScanFixtures::copy(fix("plain.flac"), outside + "/album.flac"));
+    songs(r + "In", {"real.mp3"});
+    auto link = [](const QString &target, const QString &name) {
+        return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(name).constData()) == 0;
+    };
+    QVERIFY(link("/etc/passwd", r + "In/passwd.mp3"));
+    QVERIFY(link(outside + "/secret.mp3", r + "In/secret.mp3"));
+    QVERIFY(link("../../../../../../../../../../../../etc/passwd", r + "In/up.mp3"));
+    QVERIFY(link("real.mp3", r + "In/alias.mp3"));
+    QVERIFY(ScanFixtures::copy(fix("plain.flac"), r + "Cue/album.flac"));
+    QVERIFY(link(outside + "/album.flac", r + "Cue/link.flac"));
+    QVERIFY(ScanFixtures::cueSheet(r + "Cue/good.cue", "album.flac", {"Good"}));
+    QVERIFY(ScanFixtures::cueSheet(r + "Cue/over.cue", "../In/real.mp3", {"Over"}));
+    const QString refused[] = {"passwd", "away", "linked", "self", "sheet"};
+    QVERIFY(ScanFixtures::cueSheet(r + "Cue/passwd.cue", "../../../../../../../../../../../../etc/passwd", {"Pw"}));
+    QVERIFY(ScanFixtures::cueSheet(r + "Cue/away.cue", "../../../../../outside/album.flac", {"Away"}));
+    QVERIFY(QFileInfo::exists(r + "Cue/../../../../../outside/album.flac"));
+    QVERIFY(ScanFixtures::cueSheet(r + "Cue/linked.cue", "link.flac", {"Linked"}));
+    QVERIFY(ScanFixtures::cueSheet(r + "Cue/self.cue", "self.cue", {"Self"}));
+    QVERIFY(ScanFixtures::cueSheet(r + "Cue/sheet.cue", "good.cue", {"Sheet"}));
+
+    Scanner scanner;
+    scanner.setDataBase(m_db);
+    QCOMPARE(scan(scanner, d), false);
+    QStringList entered;
+    for (const Row &row : rows(d))
+        entered << row.path + QLatin1Char(':') + row.title;
+    QCOMPARE(sorted(entered), sorted({"In/real.mp3:real", "In/alias.mp3:alias", "Cue/album.flac:album",
+                                      "Cue/good.cue:Good", "Cue/over.cue:Over"}));
+    QCOMPARE(scanner.stats().refused, 4 + 5);
+    const QString log = m_sb->readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt"));
+    for (const char *l : {"passwd.mp3", "secret.mp3", "up.mp3"})
+        QVERIFY2(log.contains("scanner: link leads outside the volume, skipped: " + r + "In/" + l), l);
+    QVERIFY(log.contains("scanner: link leads outside the volume, skipped: " + r + "Cue/link.flac"));
+    for (const QString &sheet : refused)
+        QVERIFY2(log.contains("scanner: CUE sheet skipped, ") && log.contains(": " + r + "Cue/" + sheet + ".cue"),
+                 qPrintable(sheet));
+    QVERIFY(log.contains("scanner: CUE sheet skipped, it names itself as its audio file: " + r + "Cue/self.cue"));
+    QVERIFY(log.contains("scanner: CUE sheet skipped, its audio file is another CUE sheet: " + r + "Cue/sheet.cue"));
+
+    // The track browser's listing of the same folders.
+    for (const QString &folder : {QStringLiteral("In"), QStringLiteral("Cue")}) {
+        DiskInfo page = d;
+        page.diskPath = r + folder;
+        Scanner lister;
+        QSignalSpy over(&lister, &Scanner::scanOverFileManage);
+        lister.addScanPath(page, 5, false, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(over.size(), 1, 20000);
+        QStringList shown;
+        for (const MediaObjectInfo &m : TempMediaObjectList.value(5).mediaList)
+            shown << m.fileName;
+        QCOMPARE(sorted(shown),
+                 folder == QLatin1String("In") ? sorted({"real", "alias"}) : sorted({"album", "Good", "Over"}));
+    }
+
+    // The play path: the sheet's audio file, or nothing.
+    const auto probe = [](const QString &) { return AudioFileInfo{QString(), QString(), 100}; };
+    QCOMPARE(resolveCueItem(r + "Cue/good.cue", "Good", probe), r + "Cue/album.flac");
+    QCOMPARE(QFileInfo(resolveCueItem(r + "Cue/over.cue", "Over", probe)).canonicalFilePath(),
+             QFileInfo(r + "In/real.mp3").canonicalFilePath());
+    for (const QString &sheet : refused)
+        QCOMPARE(resolveCueItem(r + "Cue/" + sheet + ".cue", "x", probe), QString());
+}
+
+// Names that are not valid UTF-8 (GBK, or broken bytes) cannot be named
+// again through Qt: each playable file and folder of that kind is logged
+// and counted instead of vanishing without a word.
+void TstScanner::namesNotUtf8AreCounted()
+{
+    const DiskInfo d = volume(2);
+    const QByteArray root = QFile::encodeName(d.diskPath);
+    songs(d.diskPath, {"fine.mp3"});
+    const QByteArray tagged = contents(fix("tagged.mp3"));
+    QVERIFY(writeRaw(root + "/bad\xFF.mp3", tagged));
+    QVERIFY(writeRaw(root + "/\xC4\xE3\xBA\xC3.mp3", tagged));    // GBK
+    QCOMPARE(::mkdir((root + "/\xB8\xE8").constData(), 0755), 0); // a GBK folder
+    QVERIFY(writeRaw(root + "/\xB8\xE8/in.mp3", tagged));
+    QVERIFY(writeRaw(root + "/notes\xFF.txt", "not a song"));
+    Scanner scanner;
+    scanner.setDataBase(m_db);
+    QCOMPARE(scan(scanner, d), false);
+    QCOMPARE(lines(d).size(), 1);
+    QCOMPARE(rows(d).value(0).path, QStringLiteral("fine.mp3"));
+    QCOMPARE(scanner.stats().namesSkipped, 3);
+    const QString log = m_sb->readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt"));
+    const QString prefix = QStringLiteral("scanner: %1 name is not valid UTF-8, skipped: ");
+    QVERIFY(log.contains(prefix.arg("file") + d.diskPath + "/bad\\xFF.mp3"));
+    QVERIFY(log.contains(prefix.arg("file") + d.diskPath + "/\\xC4\\xE3\\xBA\\xC3.mp3"));
+    QVERIFY(log.contains(prefix.arg("folder") + d.diskPath + "/\\xB8\\xE8"));
+    QVERIFY(!log.contains("notes"));
+}
+
+// A stick pulled while the tags of its files are read, time and again: no
+// row stays without the tags its file has; the scans after the pulls enter
+// every file once, tagged.
+void TstScanner::pullsLeaveNoUntaggedRows()
+{
+    const DiskInfo d = volume(3);
+    QStringList all;
+    for (int f = 0; f < 8; ++f) {
+        for (int n = 0; n < 6; ++n)
+            all << QStringLiteral("F%1/s%2.mp3").arg(f).arg(n);
+    }
+    for (const QString &rel : all)
+        songs(d.diskPath, {rel});
+    const QString away = d.diskPath + QStringLiteral(".pulled");
+    Scanner scanner;
+    scanner.setDataBase(m_db);
+    for (int pull = 0; pull < 6; ++pull) {
+        QSignalSpy over(&scanner, &Scanner::scanOver);
+        scanner.setScannerSpeed(10);
+        scanner.setScanPath(d, false, 0, nullptr);
+        // Once a folder is in, the next one is read: pull the stick some
+        // way into it (the walk paces 10 ms before the folder and after
+        // each file).
+        QElapsedTimer t;
+        t.start();
+        while (scanner.isScanning() && scanner.stats().filesEntered == 0 && t.elapsed() < 30000)
+            QThread::usleep(500);
+        QThread::msleep(15 + 7 * pull);
+        QVERIFY(QDir().rename(d.diskPath, away));
+        if (pull % 2)
+            scanner.stop_Scanner(); // as the storage checker does when it sees the stick go
+        QTRY_COMPARE_WITH_TIMEOUT(over.size(), 1, 30000);
+        QVERIFY(QDir().rename(away, d.diskPath));
+    }
+    QCOMPARE(scan(scanner, d), false);
+    QStringList paths;
+    for (const Row &row : rows(d)) {
+        paths << row.path;
+        QVERIFY2(row.author == QStringLiteral("Hello 世界") && row.album == QStringLiteral("专辑 One"),
+                 qPrintable(row.path));
+    }
+    QCOMPARE(sorted(paths), sorted(all));
+}
+
+// Temporary lists stopped at any moment of their walk through the mounted
+// volumes (the controller and the browser stop them when the user moves
+// on): the walk keeps its own copy of the volume list, which the stop
+// empties.
+void TstScanner::temporaryListStoppedPartWay()
+{
+    QList<DiskInfo> vols;
+    for (int port = 1; port <= 3; ++port) {
+        const DiskInfo v = volume(port);
+        QString deep = v.diskPath;
+        for (int level = 0; level < 20; ++level)
+            deep += QStringLiteral("/d%1").arg(level);
+        QVERIFY(QDir().mkpath(deep));
+        songs(deep, {"bottom.mp3"});
+        vols << v;
+    }
+    g_CurMusicPlay.filePath = vols.first().diskPath + QStringLiteral("/d0/gone.mp3");
+    for (int round = 0; round < 24; ++round) {
+        Scanner scanner;
+        QSignalSpy over(&scanner, &Scanner::scanOverFileManage);
+        scanner.setScanTmpMusicList(round % 2 ? Scanner::TmpNextFolder : Scanner::TmpPrevFolder);
+        QThread::usleep(unsigned(round) * 250); // the stop lands at another point of the walk each round
+        scanner.stop_Scanner();
+        QTRY_COMPARE_WITH_TIMEOUT(over.size(), 1, 20000);
+        for (const MediaObjectInfo &m : qAsConst(mediaTempPlayList))
+            QCOMPARE(m.fileName, QStringLiteral("bottom"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TstScanner)

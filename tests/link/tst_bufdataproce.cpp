@@ -477,8 +477,8 @@ void TstBufDataProce::nowPlayingFields()
     g_CurMusicPlay.currentPosition = 1300;
     g_CurMusicPlay.startOffset = 1000;
     g_CurMusicPlay.isHiRes = true;
-    g_CurMusicPlay.playMode = 2;
-    g_CurMusicPlay.playState = 3;
+    g_CurMusicPlay.playMode = ModeRepeatDir;
+    g_CurMusicPlay.playState = PlayPaused;
     BufDataProce b;
     b.setPlayingIndex(4, 0x1234);
     const int len = b.PacketMediaInfoData();
@@ -502,7 +502,7 @@ void TstBufDataProce::trackSwitching()
 {
     setTrack(QStringLiteral("t"), QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("mp3"),
              QStringLiteral("44.1kHz"), QString());
-    g_CurMusicPlay.playState = 3;
+    g_CurMusicPlay.playState = PlayPaused;
     BufDataProce b;
     auto state = [&b] { return parseNowPlaying(SendFrameData.payload(), b.PacketMediaInfoData()).state; };
     QCOMPARE(state(), 3);
@@ -548,7 +548,7 @@ void TstBufDataProce::simulatorDecodesPlayerFrames()
     setTrack(title, artist, album, QStringLiteral("iso"), QStringLiteral("2.8MHz"), QString());
     g_CurMusicPlay.duration = 245;
     g_CurMusicPlay.currentPosition = 61;
-    g_CurMusicPlay.playState = 2;
+    g_CurMusicPlay.playState = PlayPlaying;
     g_CurMusicPlay.isHiRes = true;
     b.setPlayingIndex(2, 513);
     setHeader(0xA1, 0, 9, 121, 0, 0, 0);

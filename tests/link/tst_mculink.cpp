@@ -6,6 +6,7 @@
 #include "globals.h"
 #include "linkglobals.h"
 #include "mcureceiver.h"
+#include "mcusim.h"
 #include "platform.h"
 #include "recvqueue.h"
 #include "serialservice.h"
@@ -46,11 +47,12 @@ private:
         return frame(0xA2, preset, group, item, slot, target, 8);
     }
     McuReceiver::Result exchange(const QByteArray &f, QByteArray *payload = nullptr);
-    void control(const QString &line);
-    QList<QJsonObject> transcript() const;
+    // The simulator's control and transcript (tests/support/mcusim.h).
+    void control(const QString &line) { m_mcu->control(line); }
+    QList<QJsonObject> transcript() const { return m_mcu->transcript(); }
 
     std::unique_ptr<TestSandbox> m_sb;
-    std::unique_ptr<QProcess> m_sim;
+    std::unique_ptr<McuSim> m_mcu;
     std::unique_ptr<SerialService> m_port;
     RecvQueue m_queue;
     BufDataProce m_builder;
@@ -61,12 +63,8 @@ void TstMcuLink::initTestCase()
     m_sb.reset(new TestSandbox());
     QVERIFY(m_sb->isValid());
     m_sb->enter();
-    m_sim.reset(new QProcess);
-    m_sim->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_sim->start(QStringLiteral("/usr/bin/python3"),
-                 {TestSandbox::sourceDir() + QStringLiteral("/tools/sim/mcu_sim.py"), QStringLiteral("--sandbox"),
-                  m_sb->dir(), QStringLiteral("--parent-pid"), QString::number(QCoreApplication::applicationPid())});
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_sb->path(QStringLiteral("/var/run/ttyS4.ready"))), 10000);
+    m_mcu = std::make_unique<McuSim>(*m_sb);
+    QVERIFY(m_mcu->start());
     m_port.reset(new SerialService);
     QVERIFY(m_port->setup(Platform::mcuPort(), 57600));
     m_port->setQueueMode(&m_queue);
@@ -82,11 +80,7 @@ void TstMcuLink::init()
 void TstMcuLink::cleanupTestCase()
 {
     m_port.reset();
-    if (m_sim) {
-        m_sim->terminate();
-        m_sim->waitForFinished(5000);
-        m_sim.reset();
-    }
+    m_mcu.reset();
     m_sb.reset();
 }
 
@@ -124,31 +118,6 @@ McuReceiver::Result TstMcuLink::exchange(const QByteArray &f, QByteArray *payloa
     if (payload)
         *payload = rx.payload();
     return result;
-}
-
-void TstMcuLink::control(const QString &line)
-{
-    auto seen = [this, line] {
-        int n = 0;
-        for (const QJsonObject &o : transcript())
-            n += o.value(QStringLiteral("command")).toString() == line;
-        return n;
-    };
-    const int before = seen();
-    QFile f(m_sb->path(QStringLiteral("/var/run/mcu.ctl")));
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Append));
-    f.write(line.toUtf8() + '\n');
-    f.close();
-    QTRY_COMPARE_WITH_TIMEOUT(seen(), before + 1, 10000);
-}
-
-QList<QJsonObject> TstMcuLink::transcript() const
-{
-    QList<QJsonObject> out;
-    const QString text = m_sb->readFile(QStringLiteral("var/log/mcu-transcript.jsonl"));
-    for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        out.append(QJsonDocument::fromJson(line.toUtf8()).object());
-    return out;
 }
 
 void TstMcuLink::portSetup()
@@ -246,7 +215,7 @@ void TstMcuLink::nowPlayingReachesTheMcu()
     g_CurMusicPlay.sampleRateText = QStringLiteral("2.8MHz");
     g_CurMusicPlay.duration = 300;
     g_CurMusicPlay.currentPosition = 42;
-    g_CurMusicPlay.playState = 2;
+    g_CurMusicPlay.playState = PlayPlaying;
     SendFrameData = FrameRecord();
     SendFrameData[Frame::Type] = 0xA1;
     SendFrameData[Frame::Unit] = 1;

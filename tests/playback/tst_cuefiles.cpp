@@ -60,6 +60,85 @@ private slots:
         QCOMPARE(NRegExp(QStringLiteral("(x*)")).pregMatch(QStringLiteral("ab")).size(), 3); // empty matches move on
     }
 
+    // The one-pass keyword scan gives what the regular expressions over the
+    // whole text give, on ordinary sheets and on odd ones.
+    void scanMatchesTheExpressions_data()
+    {
+        QTest::addColumn<QString>("text");
+        const QString tracks = QString::fromLatin1(track(1, "One", idx(1, "00:00:00"), "P1")
+                                                   + track(2, "Two", idx(0, "03:08:00") + idx(1, "03:10:40")));
+        QTest::newRow("ordinary") << QString::fromLatin1(kHeader) + tracks;
+        QTest::newRow("CRLF line ends") << QString(QString::fromLatin1(kHeader) + tracks).replace("\n", "\r\n");
+        QTest::newRow("no newline at the end") << QString::fromLatin1(kHeader) + tracks.trimmed();
+        QTest::newRow("album values at the very end") << tracks + "TITLE \"Z\"";
+        QTest::newRow("the only PERFORMER closes the text") << "TITLE \"A\"\nFILE \"f.wav\"\nPERFORMER \"P\"";
+        QTest::newRow("CDTEXTFILE before FILE") << "CDTEXTFILE \"x.cdt\"\n" + QString::fromLatin1(kHeader) + tracks;
+        QTest::newRow("empty and unclosed values")
+            << "TITLE \"\"\nTITLE  \t\n \"A\" x\nPERFORMER \"P\"\nFILE \"f.wav\"\n  TRACK 01\n TITLE \"\"\n"
+               "TITLE \"T\"\nINDEX 01 00:01:00\nTITLE \"open";
+        QTest::newRow("keywords inside values")
+            << "TITLE \"My TITLE\" PERFORMER \"a TRACK b\"\nFILE \"INDEX 01 02:00:00\"\nTRACK 1\nTITLE\"x\"\n";
+        QTest::newRow("index forms")
+            << "TRACK 01\nINDEX 01 00:00:00\nINDEX 0100:00:00\nINDEX 01 x\nINDEX 1 x\nINDEX x\nINDEX\n05 :\n"
+               "INDEX 123\nINDEX 7 8:9 INDEX 02";
+        QTest::newRow("TRACK as the last word") << QString::fromLatin1(kHeader) + "TRACK";
+        QTest::newRow("nothing") << QString();
+        QTest::newRow("Chinese values") << QString::fromUtf8("TITLE \"七里香\"\nPERFORMER \"周杰伦\"\nFILE \"七.wav\"\n"
+                                                             "TRACK 01\nTITLE \"我的地盘\"\nINDEX 01 00:00:00\n");
+    }
+    void scanMatchesTheExpressions()
+    {
+        QFETCH(QString, text);
+        auto first = [&](const char *re) { return NRegExp(QString::fromLatin1(re)).pregMatch(text).value(0); };
+        auto found = [&](const char *re) { return !NRegExp(QString::fromLatin1(re)).pregMatch(text).isEmpty(); };
+        const CueSheetText c = scanCueText(text);
+        QCOMPARE(c.hasTitle, found("TITLE\\s*\"([^\"]+)\".+"));
+        QCOMPARE(c.hasPerformer, found("PERFORMER\\s*\"([^\"]+)\".+"));
+        QCOMPARE(c.hasFile, found("FILE\\s*\"([^\"]+)\".+"));
+        QCOMPARE(c.title, first("TITLE\\s*\"([^\"]+)\".+"));
+        QCOMPARE(c.performer, first("PERFORMER\\s*\"([^\"]+)\".+"));
+        QCOMPARE(c.file, first("FILE\\s*\"([^\"]+)\".+"));
+        const QString part = NRegExp(QStringLiteral("(TRACK.+)")).pregMatch(text).value(0);
+        QCOMPARE(c.trackTitles, NRegExp(QStringLiteral("TITLE\\s*\"([^\"]+)\"")).pregMatch(part));
+        QCOMPARE(c.trackPerformers, NRegExp(QStringLiteral("PERFORMER\\s*\"([^\"]+)\"")).pregMatch(part));
+        QCOMPARE(c.indexTimes, NRegExp(QStringLiteral("INDEX\\s*\\d+\\s*([\\d:]+)\\s*")).pregMatch(part));
+        QCOMPARE(c.indexNumbers, NRegExp(QStringLiteral("INDEX\\s*(\\d+)\\s*[\\d:]+\\s*")).pregMatch(part));
+    }
+
+    // A sheet beyond what a disc holds keeps 99 tracks (the last of them
+    // still ends at the next index); texts no screen can show are cut. The
+    // sheet says so, for the caller's log.
+    void oversizedSheets()
+    {
+        QTemporaryDir dir;
+        QByteArray tracks;
+        for (int n = 1; n <= 150; ++n)
+            tracks += track(n % 10, "T", idx(1, QByteArray::number(n).append(":00:00").constData()));
+        const QByteArray longTitle(1000000, 'x');
+        // The 255th unit would be the first half of the note's surrogate pair.
+        const QByteArray longSinger = QString(254, QChar(0x6C49)).toUtf8() + "\xF0\x9F\x8E\xB5 and more";
+        CueFiles many(writeSheet(dir, kHeader + tracks, QStringLiteral("many.cue")));
+        QVERIFY(many.Is_Correct_CUE());
+        const QList<cueData> d = many.getCueData();
+        QCOMPARE(d.size(), CueFiles::kMaxTracks);
+        QCOMPARE(d.last().start, 99 * 60 + 1);
+        QCOMPARE(d.last().length, 60);
+        QCOMPARE(many.notes(), QStringList{"150 tracks, the first 99 kept"});
+        CueFiles big(writeSheet(dir,
+                                "PERFORMER \"" + longSinger + "\"\nTITLE \"" + longTitle + "\"\nFILE \"a.flac\" WAVE\n"
+                                    + track(1, longTitle.constData(), idx(1, "00:00:00"), longSinger.constData()),
+                                QStringLiteral("big.cue")));
+        QVERIFY(big.Is_Correct_CUE());
+        QCOMPARE(big.getAlbumName(), QString(CueFiles::kMaxText, QLatin1Char('x')));
+        QCOMPARE(big.getCueData().value(0).title, QString(CueFiles::kMaxText, QLatin1Char('x')));
+        QCOMPARE(big.getAlbumPerformer(), QString(254, QChar(0x6C49)));
+        QCOMPARE(big.getCueData().value(0).performer, big.getAlbumPerformer());
+        QCOMPARE(big.notes(), QStringList{"texts over 255 characters cut"});
+        CueFiles ordinary(writeSheet(dir, kHeader + track(1, "One", idx(1, "00:00:00")), QStringLiteral("o.cue")));
+        QVERIFY(ordinary.Is_Correct_CUE());
+        QVERIFY(ordinary.notes().isEmpty());
+    }
+
     void timing_data()
     {
         QTest::addColumn<QByteArray>("tracks");

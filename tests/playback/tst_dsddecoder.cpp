@@ -25,7 +25,7 @@ void resetRecords(const QString &item)
     g_CurMusicPlay.title = QFileInfo(file).completeBaseName();
     g_CurMusicPlay.artist = QString();
     g_CurMusicPlay.album = QString();
-    g_CurMusicPlay.playState = 1;
+    g_CurMusicPlay.playState = PlayStopped;
     g_CurMusicPlay.seeking = false;
     g_CurMusicPlay.tailStart = false;
     g_CurMusicPlay.startOffset = 0;
@@ -202,7 +202,7 @@ private slots:
         if (item.startsWith("a.dsf.dat"))
             QFile::copy(m_fx.path("a.dsf"), m_fx.path("a.dsf.dat"));
         resetRecords(m_fx.path(item));
-        g_CurMusicPlay.playState = 2;
+        g_CurMusicPlay.playState = PlayPlaying;
         DsdDecoder d;
         CrossThreadSpy over(&d, &DsdDecoder::playOver);
         CrossThreadSpy reback(&d, &DsdDecoder::sig_rebackDir);
@@ -212,7 +212,7 @@ private slots:
         QVERIFY(d.open(m_fx.path(item), 0, true));
         QTRY_VERIFY_WITH_TIMEOUT(g_TempData.dsdNotSupported, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(g_CurMusicPlay.title.get(), QString::fromUtf8("文件格式不支持"), 5000);
-        QCOMPARE(g_CurMusicPlay.playState.get(), 1);
+        QCOMPARE(g_CurMusicPlay.playState.get(), int(PlayStopped));
         QTRY_COMPARE_WITH_TIMEOUT(over.count(), 1, 6000);
         QVERIFY(t.elapsed() >= 1900);
         QVERIFY(!g_TempData.dsdNotSupported);
@@ -248,7 +248,7 @@ private slots:
             DsdDecoder decoder;
             AudioPlayer player;
             player.setGpioLines(&path, &clock, &mute);
-            player.setSourceQuery([] { return 5; });
+            player.setSourceQuery([] { return int(SourceUsb); });
             connect(
                 &decoder, &DsdDecoder::startPlay, &player, [&] { player.play(); }, Qt::QueuedConnection);
             CrossThreadSpy over(&player, &AudioPlayer::playOver);
@@ -296,7 +296,7 @@ private slots:
         CCycleBuffer *before = m_MediaBuffer.dsdBuffer.exchange(&ring);
         {
             AudioPlayer player;
-            player.setSourceQuery([] { return 5; });
+            player.setSourceQuery([] { return int(SourceUsb); });
             CrossThreadSpy over(&player, &AudioPlayer::playOver);
             player.play();
             QTRY_COMPARE_WITH_TIMEOUT(over.count(), 1, 15000);

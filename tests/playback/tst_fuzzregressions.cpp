@@ -2,6 +2,7 @@
 // kept in tests/playback/data/ (dsf-*, dsdiff-*, sacd-*, cue-*). Each must
 // be read to its end without a fault; the sanitizer builds catch what a
 // plain build would not.
+#include "../../fuzz/cue_reference.h"
 #include "../../fuzz/fuzz_readers.h"
 #include "cuefiles.h"
 #include "sacd_disc.h"
@@ -9,6 +10,7 @@
 #include "sacd_dsf.h"
 #include "sacd_media.h"
 #include "testsandbox.h"
+#include "textencoding.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -35,6 +37,11 @@ private slots:
             CueFiles cue(file);
             for (const cueData &d : cue.getCueData())
                 QVERIFY(d.start >= 0 && d.length >= 0 && !d.title.isEmpty());
+            // The keyword scan gives what the expressions give, as the fuzz
+            // target checks it.
+            QFile in(file);
+            QVERIFY(in.open(QIODevice::ReadOnly));
+            QVERIFY(cueScanMatchesExpressions(GetCorrectUnicode(in.readAll())));
         } else if (name.startsWith(QLatin1String("dsf-")) || name.startsWith(QLatin1String("dsdiff-"))) {
             sacd_media_t media;
             QVERIFY(media.open(path.constData()));

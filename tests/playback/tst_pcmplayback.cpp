@@ -14,12 +14,15 @@
 #include "pcmreference.h"
 #include "platform.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QtTest>
 
 #include <memory>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -55,7 +58,7 @@ void resetRecords(const QString &file, const QString &type = QString())
     g_CurMusicPlay.fileType = type.isEmpty() ? info.suffix().toLower() : type;
     g_CurMusicPlay.filePath = file;
     g_CurMusicPlay.title = info.completeBaseName();
-    g_CurMusicPlay.playState = 1;
+    g_CurMusicPlay.playState = PlayStopped;
     g_CurMusicPlay.seeking = false;
     g_CurMusicPlay.tailStart = false;
     g_CurMusicPlay.startOffset = 0;
@@ -133,7 +136,7 @@ private slots:
         // Timed where the output thread emitted, not where this thread got round to it.
         const qint64 tail = over.timeAt(0) - positionSpy.timeAt(positions.size() - 1);
         QVERIFY2(tail >= minTailMs && tail <= maxTailMs, qPrintable(QString::number(tail)));
-        QCOMPARE(g_CurMusicPlay.playState.get(), 1);
+        QCOMPARE(g_CurMusicPlay.playState.get(), int(PlayStopped));
         // Every sample reached the card.
         pcmtest::Expected e;
         QVERIFY(pcmtest::expectedFor(file, e));
@@ -157,13 +160,13 @@ private slots:
         rig.player.suspend();
         rig.decoder.suspend();
         QCOMPARE(line(sb, 12), 1);
-        QCOMPARE(g_CurMusicPlay.playState.get(), 3);
+        QCOMPARE(g_CurMusicPlay.playState.get(), int(PlayPaused));
         const int before = positions.size();
         QTest::qWait(2500); // longer than the ALSA buffer: the card would have run dry
         QCOMPARE(positions.size(), before);
         QVERIFY(over.isEmpty());
         rig.player.resume();
-        QCOMPARE(g_CurMusicPlay.playState.get(), 2);
+        QCOMPARE(g_CurMusicPlay.playState.get(), int(PlayPlaying));
         QTRY_COMPARE_WITH_TIMEOUT(line(sb, 12), 0, 2000); // sound returns 600 ms later
         QTRY_COMPARE_WITH_TIMEOUT(over.size(), 1, 10000);
         QCOMPARE(positions.last().at(0).toLongLong(), qint64(4));
@@ -190,7 +193,7 @@ private slots:
         QVERIFY(rig.player.wait(8000));
         QTest::qWait(300);
         QVERIFY(over.isEmpty());
-        QCOMPARE(g_CurMusicPlay.playState.get(), 1);
+        QCOMPARE(g_CurMusicPlay.playState.get(), int(PlayStopped));
     }
 
     void otherSourceStartsPaused()
@@ -207,7 +210,7 @@ private slots:
         CrossThreadSpy over(&rig.player, &AudioPlayer::playOver);
         QVERIFY(rig.decoder.open(file, 0, false));
         QTRY_VERIFY_WITH_TIMEOUT(rig.player.isRunning(), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(g_CurMusicPlay.playState.get(), 3, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(g_CurMusicPlay.playState.get(), int(PlayPaused), 3000);
         QTest::qWait(1500);
         QVERIFY(positions.isEmpty());
         source = 5;
@@ -270,13 +273,52 @@ private slots:
         QVERIFY(!rig.decoder.isRunning());
     }
 
+    // Only regular files are decoded: opening a FIFO blocks until someone
+    // writes it, a device never ends, a folder is no song.
+    void nonRegularFilesRefused()
+    {
+        TestSandbox sb({"--mcu", "none", "--keys", "none", "--card", "unpaced"});
+        QVERIFY(sb.isValid());
+        enter(sb);
+        for (const char *kind : {"fifo", "zero", "folder"}) {
+            const QString path = m_fixtures.filePath(QLatin1String(kind) + QStringLiteral(".flac"));
+            if (qstrcmp(kind, "fifo") == 0)
+                QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+            else if (qstrcmp(kind, "zero") == 0)
+                QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+            else
+                QVERIFY(QDir().mkpath(path));
+            resetRecords(path);
+            Rig rig;
+            CrossThreadSpy over(&rig.decoder, &AudioDecoder::playOver);
+            QElapsedTimer t;
+            t.start();
+            QVERIFY2(!rig.decoder.open(path, 0, false), kind);
+            QVERIFY(t.elapsed() < 2000);
+            QCOMPARE(over.size(), 1);
+            QVERIFY(!rig.decoder.isRunning());
+            QVERIFY2(sb.readFile(QStringLiteral("run/media/mmcblk1p3/log_730.txt"))
+                         .contains(QStringLiteral("not a regular file, not played: ") + path),
+                     kind);
+            if (qstrcmp(kind, "folder") == 0)
+                QDir(path).removeRecursively();
+            else
+                QFile::remove(path);
+        }
+    }
+
     void stuckRunKeepsItsFields()
     {
-        // A decode thread stuck in a read (here: opening a FIFO that nobody
-        // writes yet) outlives both waits of the next open(). That open gives
-        // up with playOver() and leaves the stuck run's fields alone: when
-        // the run wakes it must not take the new request's folder flag (nor
-        // its path) as its own.
+        // A decode thread stuck in a read outlives both waits of the next
+        // open(). That open gives up with playOver() and leaves the stuck
+        // run's fields alone: when the run wakes it must not take the new
+        // request's folder flag (nor its path) as its own.
+        // open() lets only regular files through; a run still gets stuck
+        // when the file changes under it, as on a dying stick: here the
+        // path is a regular file when open() looks and a FIFO when the
+        // thread opens it 20 ms later (tried again should the thread be
+        // first). A writer that opens the FIFO without data keeps the run
+        // waiting in its read.
         TestSandbox sb({"--mcu", "none", "--keys", "none", "--card", "unpaced"});
         QVERIFY(sb.isValid());
         enter(sb);
@@ -286,23 +328,39 @@ private slots:
         QVERIFY(wake.open(QIODevice::ReadOnly));
         const QByteArray wakeBytes = wake.readAll();
         QVERIFY(wakeBytes.size() > 1000 && wakeBytes.size() < 60000); // fits a pipe: the write never blocks
-        const QString fifo = m_fixtures.filePath("stuck.wav");
-        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        resetRecords(fifo);
+        const QString stuck = m_fixtures.filePath("stuck.wav");
+        const QString pipe = m_fixtures.filePath("stuck.fifo");
         AudioDecoder decoder;
+        int writer = -1;
+        for (int attempt = 0; attempt < 10 && writer < 0; ++attempt) {
+            QFile::remove(stuck);
+            QFile::remove(pipe);
+            QVERIFY(QFile::copy(wav, stuck));
+            QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+            resetRecords(stuck);
+            QVERIFY(decoder.open(stuck, 0, false));
+            QCOMPARE(::rename(QFile::encodeName(pipe).constData(), QFile::encodeName(stuck).constData()), 0);
+            // A non-blocking writer gets in only while a reader waits.
+            QElapsedTimer t;
+            t.start();
+            while (writer < 0 && t.elapsed() < 2000) {
+                writer = ::open(QFile::encodeName(stuck).constData(), O_WRONLY | O_NONBLOCK);
+                if (writer < 0)
+                    QTest::qWait(20);
+            }
+            if (writer < 0)
+                decoder.stop(false); // the thread had the regular file
+        }
+        QVERIFY(writer >= 0);
         CrossThreadSpy over(&decoder, &AudioDecoder::playOver);
         CrossThreadSpy reback(&decoder, &AudioDecoder::sig_rebackDir);
         CrossThreadSpy start(&decoder, &AudioDecoder::startPlay);
-        QVERIFY(decoder.open(fifo, 0, false));
-        QTest::qWait(300); // the run is now blocked opening the FIFO
         resetRecords(next);
         QVERIFY(decoder.open(next, 0, true)); // two waits of 7 s
         QCOMPARE(over.size(), 1);
         QVERIFY(decoder.isRunning());
-        QFile writer(fifo);
-        QVERIFY(writer.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        QCOMPARE(writer.write(wakeBytes), qint64(wakeBytes.size()));
-        writer.close();
+        QCOMPARE(::write(writer, wakeBytes.constData(), size_t(wakeBytes.size())), ssize_t(wakeBytes.size()));
+        ::close(writer);
         QVERIFY(decoder.wait(10000));
         QTest::qWait(100);
         QVERIFY(reback.isEmpty());

@@ -87,6 +87,9 @@ void TestSandbox::enter() const
     // sandbox's stubs, never the machine's own tools.
     Platform::applyEnvironment();
     InitPaths();
+    // The process's messages go to the sandbox's log file, as the player's
+    // do, and on to the test output.
+    installLogHandler(true, LogLevel::Debug);
 }
 
 void TestSandbox::leave()

@@ -33,7 +33,9 @@ public:
     bool stop() const { return run(QStringLiteral("stop")) == 0; }
 
     // Makes this process act inside the sandbox: the platform layer and the
-    // path globals (the log, the library, the settings file).
+    // path globals (the log, the library, the settings file). The process's
+    // messages are then written to the sandbox's log file as the player
+    // writes them (and still reach the test output).
     void enter() const;
     // Back to the board's paths.
     static void leave();

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,10 +29,13 @@ bool tone(const QString &path, const QString &artist)
     return p.waitForFinished(30000) && p.exitCode() == 0;
 }
 
-// Runs klvtool scan (as user nobody when unprivileged); its stdout lines.
-QStringList scan(const QString &dir, const QString &db, bool unprivileged, int *exitCode)
+// Runs klvtool scan (as user nobody with unprivileged, which needs root); its
+// stdout lines, and with err its log (stderr).
+QStringList scan(const QString &dir, const QString &db, bool unprivileged, int *exitCode, QString *err = nullptr)
 {
     QStringList args{klvtool(), "scan", dir, "--db", db, "--interval", "0"};
+    if (err)
+        args << QStringLiteral("--verbose"); // the log on stderr
     QString program = args.takeFirst();
     if (unprivileged) {
         args.prepend(program);
@@ -45,6 +49,8 @@ QStringList scan(const QString &dir, const QString &db, bool unprivileged, int *
         return {};
     }
     *exitCode = p.exitCode();
+    if (err)
+        *err = QString::fromUtf8(p.readAllStandardError());
     return QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
@@ -66,8 +72,14 @@ void TstKlvScan::rowsAndSummary()
     QVERIFY(tone(dir + "/Album/one.mp3", "Singer"));
     QVERIFY(tone(dir + "/two.mp3", "周杰伦"));
     QVERIFY(QDir().mkpath(dir + "/Empty"));
+    // A name that is not UTF-8 (GBK) and a link off the stick: counted, not entered.
+    const int fd = ::open((QFile::encodeName(dir) + "/\xC4\xE3.mp3").constData(), O_WRONLY | O_CREAT, 0644);
+    QVERIFY(fd >= 0);
+    ::close(fd);
+    QVERIFY(QFile::link(QStringLiteral("/etc/passwd"), dir + "/passwd.mp3"));
     int code = 0;
-    const QStringList out = scan(dir, tmp.filePath("lib.db"), false, &code);
+    QString err;
+    const QStringList out = scan(dir, tmp.filePath("lib.db"), false, &code, &err);
     QCOMPARE(code, 0);
     QCOMPARE(out.size(), 3);
     QStringList rows = out.mid(0, 2);
@@ -77,8 +89,11 @@ void TstKlvScan::rowsAndSummary()
     QVERIFY2(rows.at(1).startsWith("two\tmp3\ttwo.mp3\t"), qPrintable(rows.at(1)));
     QVERIFY(rows.at(1).contains("\t周杰伦\t"));
     QVERIFY2(out.at(2).startsWith("scan: volume 1, 3 folders found, 3 read, 2 rows entered, 0 CUE sheets read, "
-                                  "0 already complete, unfinished false,"),
+                                  "0 already complete, 1 names not UTF-8, 1 refused, unfinished false,"),
              qPrintable(out.at(2)));
+    QVERIFY2(err.contains("scanner: file name is not valid UTF-8, skipped: ") && err.contains("/\\xC4\\xE3.mp3"),
+             qPrintable(err));
+    QVERIFY2(err.contains("scanner: link leads outside the volume, skipped: "), qPrintable(err));
     // The library file is one the player reads.
     QProcess db;
     db.start(klvtool(), {"db", tmp.filePath("lib.db"), "folders", "1"});
@@ -100,7 +115,8 @@ void TstKlvScan::foldersThatCannotBeEntered()
     QVERIFY(::chmod(QFile::encodeName(dir + "/a:b").constData(), 0644) == 0);
     QVERIFY(::chmod(QFile::encodeName(dir + "/locked").constData(), 0311) == 0);
     int code = 0;
-    const QStringList out = scan(dir, tmp.filePath("lib.db"), true, &code);
+    // Root enters every folder: klvtool runs as user nobody then.
+    const QStringList out = scan(dir, tmp.filePath("lib.db"), ::geteuid() == 0, &code);
     QCOMPARE(code, 0);
     QStringList paths;
     for (const QString &line : out.mid(0, out.size() - 1))

@@ -2,6 +2,7 @@
 // heartbeat, running without shared memory, restarts, isolation.
 #include "testsandbox.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
@@ -60,7 +61,8 @@ private slots:
         QVERIFY(sb.createLibrary());
         QVERIFY(sb.start());
         QTRY_VERIFY_WITH_TIMEOUT(playerLog(sb).contains(QStringLiteral("APP Runing")), 15000);
-        QVERIFY(playerLog(sb).indexOf(QStringLiteral("=====")) == 24); // banner is the first line
+        // The banner is the first line: the oversized log was deleted.
+        QVERIFY(playerLog(sb).indexOf(QStringLiteral("I vdx.app: =====")) == 24);
         QTRY_VERIFY_WITH_TIMEOUT(heartbeat(sb) > 0, 10000);
         const int first = heartbeat(sb);
         QTRY_VERIFY_WITH_TIMEOUT(heartbeat(sb) == first + 1, 6000);
@@ -103,6 +105,61 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(sb.playerPid() > 0 && sb.playerPid() != second, 40000);
         QVERIFY2(supervisorLog(sb).contains(QStringLiteral("heartbeat unchanged for 20 s")),
                  qPrintable(supervisorLog(sb)));
+    }
+
+    // Without a display the player runs on the offscreen platform. A player
+    // that cannot start is reported and stopped, not left crashing; status
+    // names a player that keeps restarting, with the last reason.
+    void startWithoutADisplayAndAFailingPlayer()
+    {
+        TestSandbox sb;
+        QVERIFY(sb.isValid());
+        QVERIFY(sb.createLibrary());
+        auto start = [&](const QString &platform, QString *out, QString *err) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "VDX_SANDBOX", "QT_QPA_PLATFORM"})
+                env.remove(QString::fromLatin1(name));
+            if (!platform.isEmpty())
+                env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+            env.insert(QStringLiteral("VDX_DAEMON"), TestSandbox::binaryDir() + QStringLiteral("/tools/KLVDaemon"));
+            p.setProcessEnvironment(env);
+            p.start(TestSandbox::sourceDir() + QStringLiteral("/tools/sandbox/sandbox"), {"start", sb.dir()});
+            if (!p.waitForFinished(60000))
+                return -1;
+            *out = QString::fromUtf8(p.readAllStandardOutput());
+            *err = QString::fromUtf8(p.readAllStandardError());
+            return p.exitCode();
+        };
+        QString out, err;
+        QCOMPARE(start(QString(), &out, &err), 0);
+        QVERIFY2(out.contains(QStringLiteral("offscreen platform")), qPrintable(out));
+        QVERIFY(sb.playerPid() > 0); // start returns once a player has run for a second
+        QVERIFY2(!supervisorLog(sb).contains(QStringLiteral("killed by signal 6")), qPrintable(supervisorLog(sb)));
+
+        // Three failed starts within the last minute, as the supervisor logs them.
+        {
+            QFile log(sb.dir() + QStringLiteral("/var/log/supervisor.log"));
+            QVERIFY(log.open(QIODevice::Append));
+            const QByteArray now = QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss.zzz").toUtf8();
+            for (int i = 0; i < 3; ++i)
+                log.write(now + " exit: player pid 4242 killed by signal 6\n");
+        }
+        QString status;
+        QCOMPARE(sb.run(QStringLiteral("status"), {}, &status), 1);
+        QVERIFY2(status.contains(QStringLiteral("keeps restarting: 3 failed starts in the last minute; last: player "
+                                                "pid 4242 killed by signal 6")),
+                 qPrintable(status));
+        QVERIFY(status.contains(QStringLiteral("/var/log/player.out")));
+        QVERIFY(sb.stop());
+
+        // A platform that cannot work here: the player aborts at every start.
+        QCOMPARE(start(QStringLiteral("xcb"), &out, &err), 1);
+        QVERIFY2(err.contains(QStringLiteral("the player fails at start: player pid"))
+                     && err.contains(QStringLiteral("killed by signal 6")),
+                 qPrintable(err));
+        QCOMPARE(sb.playerPid(), 0);
+        QVERIFY(sb.readFile(QStringLiteral("var/log/player.out")).contains(QStringLiteral("xcb")));
     }
 
     void sandboxesSideBySide()

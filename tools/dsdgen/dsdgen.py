@@ -390,58 +390,80 @@ def write_iso(a):
 
 
 def main():
-    p = argparse.ArgumentParser(description="DSD test fixtures")
-    sub = p.add_subparsers(dest="cmd", required=True)
-    d = sub.add_parser("dsf")
-    d.add_argument("out")
-    d.add_argument("--seed", default="1")
-    d.add_argument("--rate", type=int, default=SACD_RATE)
-    d.add_argument("--channels", type=int, default=2)
-    d.add_argument("--bytes", type=int)
-    d.add_argument("--seconds", default="2.0")
-    d.add_argument("--lsb", action="store_true")
-    d.add_argument("--msb", action="store_true")
-    d.add_argument("--bits", type=int)
-    d.add_argument("--block", type=int, default=4096)
-    d.add_argument("--id3", action="store_true")
-    f = sub.add_parser("dff")
-    f.add_argument("out")
-    f.add_argument("--seed", default="1")
-    f.add_argument("--rate", type=int, default=SACD_RATE)
-    f.add_argument("--channels", type=int, default=2)
-    f.add_argument("--tracks", default="2.0")
-    f.add_argument("--markers", choices=["none", "start", "startstop"], default="none")
-    f.add_argument("--diin-after", action="store_true")
-    f.add_argument("--tail", type=int, default=0, help="extra sample groups after the last whole frame")
-    f.add_argument("--dst", action="store_true")
-    f.add_argument("--id3", action="store_true")
-    i = sub.add_parser("iso")
-    i.add_argument("out")
-    i.add_argument("--seed", default="1")
-    i.add_argument("--sector", type=int, choices=[2048, 2064], default=2048)
-    i.add_argument("--areas", choices=["two", "multi", "both"], default="two")
-    i.add_argument("--mc-channels", type=int, default=6)
-    i.add_argument("--tracks", default="2.0")
-    i.add_argument("--dst-area", choices=["none", "two", "multi"], default="none")
-    i.add_argument("--album", default="VDX Album")
-    i.add_argument("--artist", default="VDX Artist")
-    i.add_argument("--titles")
-    i.add_argument("--performers")
-    i.add_argument("--no-text", action="store_true")
-    e = sub.add_parser("expect")
-    e.add_argument("out")
-    e.add_argument("--seed", default="1")
-    e.add_argument("--area", type=int, default=0)
-    e.add_argument("--track", type=int, default=0)
-    e.add_argument("--channels", type=int, default=2)
-    e.add_argument("--bytes", type=int, required=True)
-    s = sub.add_parser("stream")
-    s.add_argument("out")
-    s.add_argument("--seed", default="1")
-    s.add_argument("--area", type=int, default=0)
-    s.add_argument("--track", type=int, default=0)
-    s.add_argument("--channel", type=int, default=0)
-    s.add_argument("--bytes", type=int, required=True)
+    p = argparse.ArgumentParser(
+        description="Test fixtures for the DSD readers: DSF, DSDIFF and SACD images carrying a known "
+                    "pseudo-random DSD bit stream per (seed, area, track, channel), and the bytes the sound "
+                    "card must receive. Each generating command prints a JSON description of what it wrote.",
+        epilog="dsdgen.py COMMAND -h lists the options of one command.")
+    sub = p.add_subparsers(dest="cmd", required=True, metavar="COMMAND")
+    seed = {"default": "1", "help": "seed of the bit streams (default 1)"}
+    rate = {"type": int, "default": SACD_RATE, "help": "DSD sample rate in Hz (default %d, DSD64)" % SACD_RATE}
+
+    d = sub.add_parser("dsf", help="a DSF file (one track, area 0)")
+    d.add_argument("out", help="the file to write")
+    d.add_argument("--seed", **seed)
+    d.add_argument("--rate", **rate)
+    d.add_argument("--channels", type=int, default=2, choices=range(1, 7), metavar="N",
+                   help="channels, 1 to 6 (default 2)")
+    d.add_argument("--bytes", type=int, help="DSD bytes per channel (instead of --seconds)")
+    d.add_argument("--seconds", default="2.0", help="length in seconds (default 2.0)")
+    d.add_argument("--lsb", action="store_true", help="bits least significant first (the default)")
+    d.add_argument("--msb", action="store_true", help="bits most significant first")
+    d.add_argument("--bits", type=int,
+                   help="the header's bits-per-sample field, written as given (default 1 with --lsb, 8 with --msb)")
+    d.add_argument("--block", type=int, default=4096, help="block size per channel in bytes (default 4096)")
+    d.add_argument("--id3", action="store_true", help="append an ID3 tag (DSF Title, DSF Artist, DSF Album)")
+
+    f = sub.add_parser("dff", help="a DSDIFF file (one or more tracks, area 0)")
+    f.add_argument("out", help="the file to write")
+    f.add_argument("--seed", **seed)
+    f.add_argument("--rate", **rate)
+    f.add_argument("--channels", type=int, default=2, choices=range(1, 7), metavar="N",
+                   help="channels, 1 to 6 (default 2)")
+    f.add_argument("--tracks", default="2.0",
+                   help="track lengths in seconds, comma-separated (default 2.0: one track)")
+    f.add_argument("--markers", choices=["none", "start", "startstop"], default="none",
+                   help="DIIN track markers: none (default), a start mark per track, or also a stop mark")
+    f.add_argument("--diin-after", action="store_true", help="put the DIIN chunk after the sound data")
+    f.add_argument("--tail", type=int, default=0,
+                   help="extra bytes per channel after the last whole frame, and a partial sample group")
+    f.add_argument("--dst", action="store_true", help="DST-compressed sound data (random frames, not decodable)")
+    f.add_argument("--id3", action="store_true", help="add an ID3 chunk (DFF Title, DFF Artist, DFF Album)")
+
+    i = sub.add_parser("iso", help="an SACD disc image with one or both areas")
+    i.add_argument("out", help="the file to write")
+    i.add_argument("--seed", **seed)
+    i.add_argument("--sector", type=int, choices=[2048, 2064], default=2048,
+                   help="sector size: 2048, or 2064 (each sector with a 12-byte header and 4-byte trailer)")
+    i.add_argument("--areas", choices=["two", "multi", "both"], default="two",
+                   help="the two-channel area (area 1, default), the multichannel one (area 2) or both")
+    i.add_argument("--mc-channels", type=int, default=6, help="channels of the multichannel area (default 6)")
+    i.add_argument("--tracks", default="2.0",
+                   help="track lengths in seconds, comma-separated, the same in every area (default 2.0)")
+    i.add_argument("--dst-area", choices=["none", "two", "multi"], default="none",
+                   help="the area whose audio is DST-coded (random frames), or none (default)")
+    i.add_argument("--album", default="VDX Album", help="album title of the master TOC (default \"VDX Album\")")
+    i.add_argument("--artist", default="VDX Artist", help="album artist of the master TOC (default \"VDX Artist\")")
+    i.add_argument("--titles", help="track titles separated by | (default \"Track 1\", \"Track 2\", ...)")
+    i.add_argument("--performers", help="track performers separated by | (default \"VDX Ensemble\")")
+    i.add_argument("--no-text", action="store_true", help="no text in the master and area TOCs")
+
+    e = sub.add_parser("expect", help="the bytes the card must receive for a track (DSD_U16_LE)")
+    e.add_argument("out", help="the file to write")
+    e.add_argument("--seed", **seed)
+    e.add_argument("--area", type=int, default=0, help="area of the stream: 0 files, 1 or 2 image areas (default 0)")
+    e.add_argument("--track", type=int, default=0, help="track index from 0 (default 0)")
+    e.add_argument("--channels", type=int, default=2,
+                   help="channels of the source; the first two are played, a mono one twice (default 2)")
+    e.add_argument("--bytes", type=int, required=True, help="DSD bytes per channel of the track")
+
+    s = sub.add_parser("stream", help="the raw bit stream of one channel of one track")
+    s.add_argument("out", help="the file to write")
+    s.add_argument("--seed", **seed)
+    s.add_argument("--area", type=int, default=0, help="area: 0 files, 1 or 2 image areas (default 0)")
+    s.add_argument("--track", type=int, default=0, help="track index from 0 (default 0)")
+    s.add_argument("--channel", type=int, default=0, help="channel index from 0 (default 0)")
+    s.add_argument("--bytes", type=int, required=True, help="bytes to write")
     a = p.parse_args()
     if a.cmd == "expect":
         with open(a.out, "wb") as fh:

@@ -145,4 +145,11 @@ int runApplist(const QStringList &argsIn)
 
 } // namespace
 
-KLVTOOL_COMMAND("applist", "applist DIR... [--page DISK START] [--disks] [--quiet]", runApplist);
+KLVTOOL_COMMAND("applist", "applist DIR... [--page DISK START] [--disks] [--quiet]",
+                "the phone app's list of folder trees, as the player's list service builds it",
+                "Each DIR is walked as a stick (disk 0, 1, ...): its folders and songs with their indexes\n"
+                "on the disk (--quiet leaves them out), the content hash and the build time. --disks adds\n"
+                "the disk list as the MCU sends it, decoded; --page DISK START the music list page that\n"
+                "begins at song START, decoded (folders, songs, the next index). Exit status 0; 1 when a\n"
+                "DIR is no folder or START names no song (the player answers 103); 2 on bad arguments.",
+                runApplist);

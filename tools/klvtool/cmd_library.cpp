@@ -7,7 +7,7 @@
 #include "globals.h"
 #include "sqltext.h"
 
-#include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -46,26 +46,50 @@ QString row(const QStringList &fields)
     return fields.join(QLatin1Char('\t'));
 }
 
+// What a volume's status number means (pre_diskList.status).
+QString volumeState(int status)
+{
+    switch (status) {
+    case 0:
+        return QStringLiteral("new, being scanned");
+    case 1:
+        return QStringLiteral("scan unfinished");
+    case 2:
+        return QStringLiteral("scanned");
+    case 3:
+        return QStringLiteral("scanned, not mounted");
+    default:
+        return QStringLiteral("unknown");
+    }
+}
+
+const char *const kDbUsage = "usage: klvtool db FILE config|volumes|folders VOLUME|songs VOLUME|category TYPE|"
+                             "search TYPE NAME  (klvtool help db)";
+
 int runDb(const QStringList &argsIn)
 {
     QStringList args = argsIn;
     if (args.size() < 2) {
-        klvtool::err(QStringLiteral("usage: klvtool db FILE config|volumes|folders VOLUME|songs VOLUME|"
-                                    "category TYPE|search TYPE KEY"));
+        klvtool::err(QString::fromLatin1(kDbUsage));
         return 2;
     }
     const QString file = args.takeFirst();
     const QString view = args.takeFirst();
-    if (!QFile::exists(file)) {
-        klvtool::err(QStringLiteral("klvtool: no library file ") + file);
+    if (!QFileInfo(file).isFile()) {
+        klvtool::err(QStringLiteral("klvtool db: no library file ") + file);
         return 1;
     }
     MusicDataBaseName = file;
     DataBase db;
-    if (!db.createConnection()) {
-        klvtool::err(QStringLiteral("klvtool: cannot open ") + file);
+    QString why;
+    if (!db.openReadOnly(&why)) {
+        klvtool::err(QStringLiteral("klvtool db: %1 is not a library file (%2)").arg(file, why));
         return 1;
     }
+    // A view never repairs the file; it says when the file is damaged.
+    const QString check = db.checkFile(10000);
+    if (!check.isEmpty() && check != QLatin1String("ok"))
+        klvtool::err(QStringLiteral("klvtool db: the library file is damaged: ") + check);
     // Every recorded volume counts as mounted at its stored mount point.
     QList<int> statuses;
     const QVector<DiskInfo> disks = db.read_DiskList(&statuses);
@@ -78,11 +102,36 @@ int runDb(const QStringList &argsIn)
                 return true;
             }
         }
-        klvtool::err(QStringLiteral("klvtool: no volume ") + id);
+        klvtool::err(
+            QStringLiteral("klvtool db: no volume %1 in %2 (\"klvtool db FILE volumes\" lists them)").arg(id, file));
         return false;
     };
+    auto searchType = [&](const QString &text, int *type) {
+        bool ok = false;
+        *type = text.toInt(&ok);
+        if (ok && *type >= SearchArtist && *type <= SearchSize)
+            return true;
+        klvtool::err(QStringLiteral("klvtool db: TYPE is 1 artist, 2 album, 3 title, 4 file type, 5 date or 6 size"));
+        return false;
+    };
+    auto run = [&](int type, const QString &key, bool namesOnly) {
+        QList<TempInfoList> out;
+        db.setSearchConfig(0, type, &out, key, true);
+        db.wait();
+        QMutexLocker lock(db.resultLock());
+        for (int i = 0; i < out.size(); ++i) {
+            const ListInfo &r = out.at(i).info;
+            if (namesOnly) {
+                klvtool::out(r.title);
+            } else {
+                const MediaObjectInfo m = TempMediaObjectList.value(0).mediaList.value(i);
+                klvtool::out(row({r.title, r.rightText, m.filePath}));
+            }
+        }
+        return out.size();
+    };
 
-    if (view == QLatin1String("config")) {
+    if (view == QLatin1String("config") && args.isEmpty()) {
         if (!db.initConfig())
             return 1;
         klvtool::out(row({"curDirPath", g_CurMusicPlay.curDirPath}));
@@ -98,14 +147,14 @@ int runDb(const QStringList &argsIn)
         klvtool::out(row({"dbVersion", g_CurMusicPlay.dbVersion}));
         return 0;
     }
-    if (view == QLatin1String("volumes")) {
-        klvtool::out(row({"id", "slot", "status", "type", "total", "free", "songs", "name", "path"}));
+    if (view == QLatin1String("volumes") && args.isEmpty()) {
+        klvtool::out(row({"id", "slot", "status", "state", "type", "total", "free", "songs", "name", "path"}));
         for (int i = 0; i < disks.size(); ++i) {
             const DiskInfo &d = disks.at(i);
-            klvtool::out(
-                row({QString::number(d.diskID), QString::number(d.musicTableID), QString::number(statuses.at(i)),
-                     d.fileSystemType, QString::number(d.diskSizes), QString::number(d.diskAvailSize),
-                     QString::number(db.Count_SongsFromDiskID(d)), d.diskName, d.diskPath}));
+            klvtool::out(row({QString::number(d.diskID), QString::number(d.musicTableID),
+                              QString::number(statuses.at(i)), volumeState(statuses.at(i)), d.fileSystemType,
+                              QString::number(d.diskSizes), QString::number(d.diskAvailSize),
+                              QString::number(db.Count_SongsFromDiskID(d)), d.diskName, d.diskPath}));
         }
         return 0;
     }
@@ -129,40 +178,61 @@ int runDb(const QStringList &argsIn)
             klvtool::out(row({m.fileName, m.fileType, m.filePath}));
         return 0;
     }
-    if ((view == QLatin1String("category") && args.size() == 1)
-        || (view == QLatin1String("search") && args.size() == 2)) {
-        bool ok = false;
-        const int type = args.first().toInt(&ok);
-        if (!ok || type < 1 || type > 6)
-            return klvtool::err(
-                       QStringLiteral("klvtool: TYPE is 1 artist, 2 album, 3 title, 4 file type, 5 date, 6 size")),
-                   2;
-        QList<TempInfoList> out;
-        db.setSearchConfig(0, type, &out, args.value(1), true);
-        db.wait();
-        QMutexLocker lock(db.resultLock());
-        for (int i = 0; i < out.size(); ++i) {
-            const ListInfo &r = out.at(i).info;
-            if (view == QLatin1String("category")) {
-                klvtool::out(r.title);
-            } else {
-                const MediaObjectInfo m = TempMediaObjectList.value(0).mediaList.value(i);
-                klvtool::out(row({r.title, r.rightText, m.filePath}));
-            }
+    if (view == QLatin1String("category") && args.size() == 1) {
+        int type = 0;
+        if (!searchType(args.first(), &type))
+            return 2;
+        const bool names = type == SearchArtist || type == SearchAlbum || type == SearchFileType;
+        run(type, QString(), names);
+        return 0;
+    }
+    if (view == QLatin1String("search") && args.size() == 2) {
+        int type = 0;
+        if (!searchType(args.first(), &type))
+            return 2;
+        if (type != SearchArtist && type != SearchAlbum && type != SearchFileType) {
+            klvtool::err(QStringLiteral("klvtool db: search takes TYPE 1 artist, 2 album or 4 file type; "
+                                        "\"category %1\" lists every song in that order")
+                             .arg(type));
+            return 2;
+        }
+        if (run(type, args.at(1), false) == 0) {
+            klvtool::err(QStringLiteral("klvtool db: no songs with %1 \"%2\" (the whole name, as \"category %3\" "
+                                        "lists it; a file type in any case)")
+                             .arg(type == SearchArtist  ? QStringLiteral("the artist")
+                                  : type == SearchAlbum ? QStringLiteral("the album")
+                                                        : QStringLiteral("the file type"),
+                                  args.at(1))
+                             .arg(type));
         }
         return 0;
     }
-    klvtool::err(QStringLiteral("klvtool db: unknown view ") + view);
+    klvtool::err(QStringLiteral("klvtool db: no view \"%1\": the views are config, volumes, folders VOLUME, "
+                                "songs VOLUME, category TYPE and search TYPE NAME (klvtool help db)")
+                     .arg(QStringList(argsIn.mid(1)).join(QLatin1Char(' '))));
     return 2;
 }
 
 } // namespace
 
-KLVTOOL_COMMAND("pinyin", "pinyin TEXT                 the sort key of TEXT", runPinyin);
-KLVTOOL_COMMAND("escape", "escape TEXT                 TEXT as the library stores it", runEscape);
-KLVTOOL_COMMAND("descape", "descape TEXT                a stored text made plain", runDescape);
-KLVTOOL_COMMAND("size", "size BYTES                  the size text of the lists", runSize);
-KLVTOOL_COMMAND("db",
-                "db FILE config|volumes|folders VOLUME|songs VOLUME|category TYPE|search TYPE KEY\n"
-                "                              read-only views of a library file",
+KLVTOOL_COMMAND("pinyin", "pinyin TEXT", "the sort key of TEXT (pinyin initials, letters, digits)", "", runPinyin);
+KLVTOOL_COMMAND("escape", "escape TEXT", "TEXT as the library stores it", "", runEscape);
+KLVTOOL_COMMAND("descape", "descape TEXT", "a stored text made plain", "", runDescape);
+KLVTOOL_COMMAND("size", "size BYTES", "the size text of the song lists (\"1.5G\")", "", runSize);
+KLVTOOL_COMMAND("db", "db FILE VIEW [ARGS]", "read-only views of a library file (QXMusicDB.db)",
+                "The library file is opened read-only: nothing is created, indexed or repaired.\n"
+                "Every recorded volume counts as mounted at its stored mount point. Views:\n"
+                "  config             the player's settings (pre_config)\n"
+                "  volumes            every volume ever seen: id, table slot, status and its meaning\n"
+                "                     (0 new, being scanned; 1 scan unfinished, resumed when it comes back;\n"
+                "                     2 scanned; 3 scanned, not mounted), file-system type, total and free\n"
+                "                     bytes, songs, label, mount point\n"
+                "  folders VOLUME     the volume's folders: row, read to the end (1), path\n"
+                "  songs VOLUME       the volume's songs as the play list takes them: title, type, path\n"
+                "  category TYPE      TYPE 1 artists, 2 albums, 4 file types: the names the browser lists;\n"
+                "                     3 titles, 5 dates, 6 sizes: every song in that order (title, date or\n"
+                "                     size, path)\n"
+                "  search TYPE NAME   the songs of one artist (1), album (2) or file type (4): NAME is the\n"
+                "                     whole name as \"category TYPE\" lists it (a file type in any case)\n"
+                "VOLUME is an id of the volumes view.",
                 runDb);

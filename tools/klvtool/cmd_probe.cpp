@@ -154,4 +154,8 @@ int runProbe(const QStringList &args)
 
 } // namespace
 
-KLVTOOL_COMMAND("probe", "probe FILE                  what the DSD readers or the CUE parser see (JSON)", runProbe);
+KLVTOOL_COMMAND("probe", "probe FILE", "what the DSD readers or the CUE parser see in a file (JSON)",
+                "DSF, DSDIFF files and SACD images (.iso, .dat): the areas (channels, rate, frame rate, DST)\n"
+                "and every track (index, start, duration, title, artist, album). CUE sheets: validity, album,\n"
+                "performer, audio file and tracks.",
+                runProbe);

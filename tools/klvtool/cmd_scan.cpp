@@ -25,15 +25,6 @@ extern "C" {
 
 namespace {
 
-bool g_verbose = false;
-
-void quietHandler(QtMsgType type, const QMessageLogContext &, const QString &msg)
-{
-    if (type == QtDebugMsg && !g_verbose)
-        return;
-    klvtool::err(msg);
-}
-
 // A new library file from the schema script compiled into the program.
 bool createLibrary(const QString &file)
 {
@@ -85,7 +76,6 @@ int runScan(const QStringList &argsIn)
     const int interval = klvtool::takeOption(args, QStringLiteral("--interval"), QStringLiteral("20")).toInt();
     const int port = klvtool::takeOption(args, QStringLiteral("--port"), QStringLiteral("1")).toInt();
     const bool quiet = klvtool::takeFlag(args, QStringLiteral("--quiet"));
-    g_verbose = klvtool::takeFlag(args, QStringLiteral("--verbose"));
     if (args.size() != 1 || port < 1 || port > 3 || interval < 0) {
         klvtool::err(
             QStringLiteral("usage: klvtool scan DIR [--db FILE] [--interval MS] [--port 1|2|3] [--quiet] [--verbose]"));
@@ -96,7 +86,6 @@ int runScan(const QStringList &argsIn)
         klvtool::err(QStringLiteral("klvtool: no folder ") + args.first());
         return 1;
     }
-    qInstallMessageHandler(quietHandler);
     av_log_set_level(AV_LOG_ERROR);
 
     // The folder appears as the volume usb-storage_PORT/sda1 under a
@@ -164,13 +153,15 @@ int runScan(const QStringList &argsIn)
         printRows(dbFile, disk);
     const Scanner::Stats s = scanner.stats();
     klvtool::out(QStringLiteral("scan: volume %1, %2 folders found, %3 read, %4 rows entered, %5 CUE sheets read, "
-                                "%6 already complete, unfinished %7, %8 s")
+                                "%6 already complete, %7 names not UTF-8, %8 refused, unfinished %9, %10 s")
                      .arg(disk.diskID)
                      .arg(s.foldersFound)
                      .arg(s.foldersRead)
                      .arg(s.filesEntered)
                      .arg(s.sheetsRead)
                      .arg(s.sheetsSkipped)
+                     .arg(s.namesSkipped)
+                     .arg(s.refused)
                      .arg(unfinished ? QStringLiteral("true") : QStringLiteral("false"))
                      .arg(seconds, 0, 'f', 3));
     return unfinished ? 3 : 0;
@@ -178,6 +169,12 @@ int runScan(const QStringList &argsIn)
 
 } // namespace
 
-KLVTOOL_COMMAND("scan",
-                "scan DIR [--db FILE] [--interval MS] [--port 1|2|3] [--quiet]  (the scanner on a folder as a volume)",
+KLVTOOL_COMMAND("scan", "scan DIR [--db FILE] [--interval MS] [--port 1|2|3] [--quiet]",
+                "the player's scanner on a folder, as if it were a USB volume",
+                "The folder is scanned as the volume usb-storage_PORT/sda1 (PORT 1 by default) into the\n"
+                "library file FILE (default klvscan.db, created when missing; the player's own file can be\n"
+                "given). One line per row entered (title, type, path, size, artist, album, day; --quiet\n"
+                "leaves them out), then a summary. --interval: the pacing, 20 the player's own (18 ms\n"
+                "after every file and folder), 0 none. A folder scanned again into the same file resumes\n"
+                "where the last scan stopped. Exit status 0, or 3 when the scan was unfinished.",
                 runScan);

@@ -13,4 +13,4 @@ int runFormats(const QStringList &)
 
 } // namespace
 
-KLVTOOL_COMMAND("formats", "formats                     the playable file patterns", runFormats);
+KLVTOOL_COMMAND("formats", "formats", "the playable file patterns", "", runFormats);

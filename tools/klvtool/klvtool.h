@@ -10,7 +10,9 @@ using Handler = int (*)(const QStringList &args);
 
 struct Command {
     const char *name;
-    const char *usage; // one line: "play FILE [--start SECONDS]"
+    const char *usage;   // one line: "play FILE [--start SECONDS]"
+    const char *summary; // what it does, one line
+    const char *help;    // more for "klvtool help NAME" ("" when the summary says it all)
     Handler run;
 };
 
@@ -28,5 +30,6 @@ bool takeFlag(QStringList &args, const QString &name);
 
 #define KLVTOOL_CONCAT2(a, b) a##b
 #define KLVTOOL_CONCAT(a, b) KLVTOOL_CONCAT2(a, b)
-#define KLVTOOL_COMMAND(name, usage, fn)                                                                               \
-    static const bool KLVTOOL_CONCAT(klvtool_registered_, __LINE__) = klvtool::registerCommand({name, usage, fn})
+#define KLVTOOL_COMMAND(name, usage, summary, help, fn)                                                                \
+    static const bool KLVTOOL_CONCAT(klvtool_registered_, __LINE__) =                                                  \
+        klvtool::registerCommand({name, usage, summary, help, fn})

@@ -12,9 +12,13 @@ inside() {
 }
 sandbox_pids_named() {
   # PIDs of processes named $1 whose environment names this sandbox.
-  local p
+  # Bash builtins for the name test: a fork per process makes this take
+  # seconds on a busy machine, past the caller's time limit.
+  local p comm
   for p in /proc/[0-9]*; do
-    [ "$(cat "$p/comm" 2>/dev/null)" = "$1" ] || continue
+    comm=""
+    { read -r comm < "$p/comm"; } 2>/dev/null
+    [ "$comm" = "$1" ] || continue
     { tr '\0' '\n' < "$p/environ"; } 2>/dev/null | grep -qxF "VDX_SANDBOX=$SANDBOX_DIR" && echo "${p#/proc/}"
   done
 }

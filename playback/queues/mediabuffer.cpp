@@ -1,6 +1,6 @@
 #include "mediabuffer.h"
 
-#include "globals.h"
+#include "logging.h"
 
 #include <QDebug>
 
@@ -59,7 +59,7 @@ void BytequeueBuffer::Empty()
     m_isFull = false;
     m_readTotal = 0;
     m_writeTotal = 0;
-    qDebug() << "BytequeueBuffer::Empty dropped" << dropped << "blocks";
+    qCDebug(lcPlayback) << "BytequeueBuffer::Empty dropped" << dropped << "blocks";
 }
 
 bool BytequeueBuffer::isEmpty() const
@@ -185,14 +185,4 @@ bool Is_DSDFile(const QString &suffix)
     const QString s = suffix.toLower();
     return s == QLatin1String("iso") || s == QLatin1String("dsf") || s == QLatin1String("dff")
            || s == QLatin1String("dat");
-}
-
-bool Get_buf_isempty()
-{
-    if (Is_DSDFile(g_CurMusicPlay.fileType)) {
-        CCycleBuffer *ring = m_MediaBuffer.dsdBuffer.load();
-        return ring ? ring->isEmpty() : true;
-    }
-    BytequeueBuffer *queue = m_MediaBuffer.pcmBuffer.load();
-    return queue ? queue->isEmpty() : true;
 }

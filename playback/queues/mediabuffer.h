@@ -102,5 +102,6 @@ extern std::atomic<int> m_bufSize;
 
 // "iso", "dsf", "dff" or "dat", any case.
 bool Is_DSDFile(const QString &suffix);
-// isEmpty of the queue that the current item's type plays from.
+// isEmpty of the queue that the current item's type plays from (defined
+// with the now-playing record, in app/core/globals.cpp).
 bool Get_buf_isempty();
