@@ -176,6 +176,7 @@ void MainWindow::mainWindowInit()
     // The browser is given the loading widget and the popup message.
     browserInit(content);
     setupInit(content);
+    serviceInit(content);
     m_animation = new AnimationPack(this);
     if (m_logo)
         m_logo->raise();

@@ -16,6 +16,7 @@
 //   mainwindow_screens.cpp   screens, history, status messages, sources, disk removal
 //   mainwindow_browser.cpp   the track browser and the phone app's list service
 //   mainwindow_setup.cpp     the setup and frequency-switch screens, languages
+//   mainwindow_service.cpp   firmware upgrade screen, diagnostics, key learning, About
 
 #include "records.h"
 #include "textopacity.h"
@@ -25,6 +26,7 @@
 #include <QPointer>
 #include <QString>
 
+class AboutForm;
 class AnimationPack;
 class AudioDecoder;
 class AudioPlayer;
@@ -34,6 +36,7 @@ class DataBase;
 class DataCommunication;
 class DividerSwitchForm;
 class DsdDecoder;
+class ElectricCheckForm;
 class GpioCtrl;
 class KeyPressTimer;
 class Loading;
@@ -46,6 +49,8 @@ class QTimer;
 class Scanner;
 class SetupForm;
 class TrackMainForm;
+class UpgradeForm;
+class WheelStudyForm;
 class WireSerialThread;
 
 class MainWindow : public QMainWindow
@@ -84,6 +89,10 @@ public:
     SetupForm *setupForm() const { return m_setupForm; }
     DividerSwitchForm *dividerForm() const { return m_dividerForm; }
     musiclist_forapp *appList() const { return m_appList; }
+    UpgradeForm *upgradeForm() const { return m_upgradeForm; }
+    ElectricCheckForm *electricCheckForm() const { return m_electricForm; }
+    WheelStudyForm *wheelStudyForm() const { return m_wheelStudyForm; }
+    AboutForm *aboutForm() const { return m_aboutForm; }
     bool logoShown() const { return !m_logo.isNull(); }
     // The source the controller acts for: system byte 0.
     static int currentSource();
@@ -141,6 +150,11 @@ public slots:
     void Close_SearchQXSys(bool closed);
     // Reloads the texts of the screens shown after a language switch.
     void RefreshUI();
+
+    // The service pages (mainwindow_service.cpp).
+    void Open_ElectricCheckGui();
+    void Open_WheelStudyGui();
+    void Open_AboutGui();
 
 signals:
     // Screens of the diagnostics side, asked for by the setup screen.
@@ -247,6 +261,20 @@ private:
     void openBrowser();
     void leaveForNowPlaying();
 
+    // The service screens (mainwindow_service.cpp).
+    void serviceInit(const QRect &content);
+    void serviceSlotsInit();
+    QWidget *servicePage(int screen) const;
+    void openServicePage(int screen);
+    void Slot_UpgradeFailed();
+    // Keys on a service page; false when the screen is not one.
+    bool serviceKnobClicked(int screen, bool longPress);
+    bool serviceKnobChanged(int screen, bool up, int steps);
+    // The page's back action: true when it has no level left.
+    bool serviceBackAction(int screen);
+    // Steering-wheel readings while a key is being learned.
+    void studyPoll();
+
     // MCU status handlers (mainwindow_link.cpp).
     bool Process_GetDirList_Order();
     void Process_Dimmer_Data();
@@ -314,6 +342,10 @@ private:
     Loading *m_loading = nullptr;
     AnimationPack *m_animation = nullptr;
     KeyPressTimer *m_keyTimer = nullptr;
+    UpgradeForm *m_upgradeForm = nullptr;
+    ElectricCheckForm *m_electricForm = nullptr;
+    WheelStudyForm *m_wheelStudyForm = nullptr;
+    AboutForm *m_aboutForm = nullptr;
 
     // Timers of the window.
     QTimer *m_seekTimer = nullptr;         // seek commit, 900 / 2000 ms

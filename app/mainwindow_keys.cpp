@@ -18,6 +18,7 @@
 #include "setupform.h"
 #include "soundfunctions.h"
 #include "trackmainform.h"
+#include "wheelstudyform.h"
 #include "wireserialthread.h"
 
 #include <QDateTime>
@@ -368,7 +369,7 @@ void MainWindow::knobClicked(bool longPress)
             CountGoundKeys(KeyKnobPress);
         return;
     }
-    if (screen == ScreenFreqSwitch)
+    if (screen == ScreenFreqSwitch || serviceKnobClicked(screen, longPress))
         return;
     if (screen != ScreenMain) {
         qCInfo(lcApp).noquote()
@@ -407,6 +408,8 @@ void MainWindow::knobChanged(bool up, int steps)
             m_dividerForm->change_Current_Row(up, steps);
         break;
     default:
+        if (serviceKnobChanged(g_CurMusicPlay.currentScreen, up, steps))
+            break;
         qCInfo(lcApp).noquote() << QStringLiteral("knob turn on screen %1: that screen is not part of this build")
                                        .arg(g_CurMusicPlay.currentScreen);
         break;
@@ -520,6 +523,8 @@ void MainWindow::Wheel_Control(unsigned char value, bool ladder2)
         m_wheelRepeat = 0;
         m_wheelLastKey = -1;
         showPopup(tr("已清除异常指令"), KindWarning);
+        if (m_wheelStudyForm && m_wheelStudyForm->isVisible())
+            m_wheelStudyForm->InitWheelTypeWidgets();
         return;
     }
     // Volume keys repeat while held; the others act once per press.

@@ -65,16 +65,21 @@ void MainWindow::InitGPIO_Port_Hotplug(bool last)
     connect(m_dataComm, &DataCommunication::sig_UpgradeGui, this, &MainWindow::Open_UpgradeGui, Qt::QueuedConnection);
 
     // No MCU thread runs while firmware waits in the update directory.
-    if (!m_dataComm->upgrade_Actions(true) && m_dataComm->Read_MCU_Version()) {
+    const bool linked = !m_dataComm->upgrade_Actions(true) && m_dataComm->Read_MCU_Version();
+    if (linked) {
         m_dataComm->runStart(QThread::HighestPriority);
         m_wireThread->startWireThread();
-        QTimer::singleShot(9000, this, [this] {
-            if (!m_dataComm->isRunning())
-                m_dataComm->runStart(QThread::NormalPriority);
-            if (!m_wireThread->isRunning())
-                m_wireThread->startWireThread();
-        });
     }
+    // Firmware found at start-up is sent from here on: the threads start
+    // late, after the window (and its upgrade screen) is up.
+    QTimer::singleShot(9000, this, [this, linked] {
+        if (!linked && !m_bUpMCUFlag)
+            return;
+        if (!m_dataComm->isRunning())
+            m_dataComm->runStart(QThread::NormalPriority);
+        if (!m_wireThread->isRunning())
+            m_wireThread->startWireThread();
+    });
 
     m_muteGpio = outputLine(12);
     playMute(1);
@@ -263,8 +268,10 @@ void MainWindow::Process_PlayMusic_Lamp()
 // learning page takes them.
 void MainWindow::Process_CascadeStudy()
 {
-    if (g_TempData.wheelStudyMode != 0)
+    if (g_TempData.wheelStudyMode != 0) {
+        studyPoll();
         return;
+    }
     const int line1 = m_nCurSystem.at(SysByte::AdLine1);
     const int line2 = m_nCurSystem.at(SysByte::AdLine2);
     const bool active1 = qAbs(line1 - int(g_TempData.wheelAd1)) > 3;
@@ -373,25 +380,6 @@ void MainWindow::Process_SystemData_Lamp()
     }
     if (volume && m_navForm)
         m_navForm->updateMainGain(false);
-}
-
-// ------------------------------------------------------------ upgrade
-
-void MainWindow::Open_UpgradeGui()
-{
-    // The upgrade screen comes with the firmware upgrade; until then the
-    // upgrade runs behind the black window and ends in its reboot.
-    qCInfo(lcApp).noquote() << QStringLiteral("firmware upgrade started");
-    StopPlayMusic(true, false);
-    CloseAllWindows(true);
-    setStyleSheet(QLatin1String(kNormalStyle));
-}
-
-void MainWindow::Slot_UpgradeReboot()
-{
-    CloseAllWindows(true);
-    setStyleSheet(QStringLiteral("QMainWindow{background:#000 url(:loading/Resource/loading/logo.jpg) no-repeat;}"));
-    QTimer::singleShot(12000, this, [] { executeLinuxCmd(QStringLiteral("killall -9 KLVPlayer"), 4000); });
 }
 
 void MainWindow::Resume_PlaybackForDspLinkFailed()

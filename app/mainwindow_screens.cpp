@@ -9,6 +9,7 @@
 #include "custommessage.h"
 #include "datacommunication.h"
 #include "dividerswitchform.h"
+#include "electriccheckform.h"
 #include "globals.h"
 #include "linkglobals.h"
 #include "loading.h"
@@ -21,6 +22,8 @@
 #include "textopacity.h"
 #include "trackmainform.h"
 #include "uiassets.h"
+#include "upgradeform.h"
+#include "wheelstudyform.h"
 
 #include <QTimer>
 
@@ -333,6 +336,11 @@ void MainWindow::Hide_CurrentGuis(bool withNav, int screen)
     }
     if (id == ScreenFreqSwitch && m_dividerForm)
         m_dividerForm->hide();
+    if (QWidget *page = servicePage(id)) {
+        page->hide();
+        if (m_navForm)
+            m_navForm->setType(false);
+    }
     if (withNav && m_navForm)
         m_navForm->hide();
 }
@@ -363,6 +371,12 @@ void MainWindow::Show_CurrentGuis(bool withNav)
             m_navForm->setWindowTitle(m_setupForm->currentTitle());
         }
     }
+    if (QWidget *page = servicePage(g_CurMusicPlay.currentScreen)) {
+        if (m_mainForm)
+            m_mainForm->hide();
+        page->show();
+        page->raise();
+    }
 }
 
 void MainWindow::CloseAllWindows(bool withNav)
@@ -379,6 +393,8 @@ void MainWindow::CloseAllWindows(bool withNav)
     Hide_CurrentGuis(withNav, ScreenSetup);
     Hide_CurrentGuis(withNav, ScreenFreqSwitch);
     Hide_CurrentGuis(withNav, ScreenMain);
+    for (int screen : {ScreenElectricCheck, ScreenWheelStudy, ScreenAbout})
+        Hide_CurrentGuis(withNav, screen);
     if (m_setupForm)
         m_setupForm->resetToMain();
     returnToRoot();
@@ -456,6 +472,12 @@ void MainWindow::Prev_Gui_Nav(bool longPress)
     case ScreenBrowser:
         // Up one level; from the first page back to the main screen.
         if (m_trackForm && !m_trackForm->Prev_Gui_Action(true, true))
+            return;
+        [[fallthrough]];
+    case ScreenElectricCheck:
+    case ScreenWheelStudy:
+    case ScreenAbout:
+        if (!serviceBackAction(g_CurMusicPlay.currentScreen))
             return;
         [[fallthrough]];
     default:
@@ -610,6 +632,8 @@ void MainWindow::DialOutDisk(const QString &path)
     m_pauseCheckTimer->stop();
     if (m_trackForm)
         m_trackForm->Check_DialOut_Disk(path);
+    if (m_electricForm && m_electricForm->isVisible())
+        m_electricForm->Check_DialOut_Disk();
     if (!UsingUSBDiskList.isEmpty()) {
         if (g_CurMusicPlay.currentScreen == ScreenMain && currentSource() == SourceUsb)
             QTimer::singleShot(2000, this, [this] { Check_Show_MainGui(false); });
@@ -649,6 +673,10 @@ void MainWindow::showLoading(int code)
 
 void MainWindow::setPersent(int value)
 {
+    if (m_bUpMCUFlag && m_upgradeForm && m_upgradeForm->isVisible()) {
+        m_upgradeForm->setPersent(value);
+        return;
+    }
     if (m_loading && m_loading->isVisible())
         m_loading->setPersent(value);
 }

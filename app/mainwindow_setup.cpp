@@ -125,6 +125,9 @@ void MainWindow::setupSlotsInit()
         qCInfo(lcApp).noquote() << QStringLiteral("about screen asked for");
         emit sig_openAbout();
     });
+    connect(form, &SetupForm::openWheelLearning, this, &MainWindow::Open_WheelStudyGui);
+    connect(this, &MainWindow::sig_openElectricCheck, this, &MainWindow::Open_ElectricCheckGui);
+    connect(this, &MainWindow::sig_openAbout, this, &MainWindow::Open_AboutGui);
     if (m_dataComm) {
         DataCommunication *mcu = m_dataComm;
         connect(form, &SetupForm::savePreset, mcu, [mcu](int p) { mcu->DownMCUPreset(p); });

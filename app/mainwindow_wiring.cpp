@@ -104,9 +104,6 @@ void MainWindow::slotsInit()
     connect(m_dataComm, &DataCommunication::sig_versionError, this, &MainWindow::Mcu_Version_Error, queued);
     connect(m_dataComm, &DataCommunication::sig_UpgradeReboot, this, &MainWindow::Slot_UpgradeReboot, queued);
     connect(
-        m_dataComm, &DataCommunication::sig_upgradeFailed, this,
-        [] { qCInfo(lcApp).noquote() << QStringLiteral("firmware upgrade failed"); }, queued);
-    connect(
         m_dataComm, &DataCommunication::sig_Notsupport, this,
         [this] {
             m_popupSelect->hide();
@@ -218,4 +215,5 @@ void MainWindow::slotsInit()
 
     browserSlotsInit();
     setupSlotsInit();
+    serviceSlotsInit();
 }

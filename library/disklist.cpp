@@ -78,26 +78,10 @@ void Update_USBDisk_SongExist(const DiskInfo &disk, bool hasSongs)
     g_TempData.songExistChecked = true;
 }
 
-namespace {
-int portRank(int port)
-{
-    switch (port) {
-    case 3:
-        return 0;
-    case 1:
-        return 1;
-    case 2:
-        return 2;
-    default:
-        return 3;
-    }
-}
-} // namespace
-
 bool compareDiskListData(const DiskInfo &a, const DiskInfo &b)
 {
-    const int ra = portRank(a.port);
-    const int rb = portRank(b.port);
+    const int ra = diskPortRank(a.port);
+    const int rb = diskPortRank(b.port);
     if (ra != rb)
         return ra < rb;
     return a.arrivalNo < b.arrivalNo;

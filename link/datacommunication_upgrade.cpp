@@ -16,6 +16,8 @@ namespace {
 
 constexpr int DspPartSize = 0x3FFFF;
 constexpr int SmallFileLimit = 0x40004;
+// A "WMCU" file must hold block 55's four bytes and at least one more.
+constexpr int McuMinimumSize = 4 + 4 + 1;
 constexpr int DspChunk = 44;    // DSP bytes per block 59 after the address
 constexpr int McuChunk = 48;    // MCU bytes per block 56
 constexpr int BatchFrames = 16; // frames queued per pass while streaming
@@ -73,7 +75,9 @@ bool DataCommunication::ReadDataFile(const QString &path)
         emit sig_popup(tr("更新固件错误"));
         return false;
     }
-    const QByteArray all = f.readAll();
+    // Nothing past the DSP part is ever sent: a huge file is not read whole.
+    const qint64 fileSize = f.size();
+    const QByteArray all = f.read(qMin<qint64>(fileSize, SmallFileLimit));
     const QByteArray firstLine = all.left(all.indexOf('\n') < 0 ? all.size() : all.indexOf('\n'));
     const QByteArray tag = firstLine.left(4);
     UpgradeFileState &st = m_nReadDsp_McuFile_Flag;
@@ -84,9 +88,10 @@ bool DataCommunication::ReadDataFile(const QString &path)
     st.startPending = true;
     m_nHexData.clear();
     m_nDsp_Data.clear();
-    const int size = all.size();
+    const qint64 size = fileSize;
     if (size < SmallFileLimit) {
-        if (tag != m_nCurMcu_Flag.toLatin1()) {
+        // An empty or tag-only file would flash nothing into the MCU.
+        if (tag != m_nCurMcu_Flag.toLatin1() || size < McuMinimumSize || all.size() != size) {
             emit sig_popup(tr("更新固件错误"));
             return false;
         }
@@ -97,16 +102,16 @@ bool DataCommunication::ReadDataFile(const QString &path)
         st.checksum = sum;
         m_nHexData.assign(mcu);
         st.dspStep = Done; // no DSP phase
-        st.totalFrames = (size - 5) / McuChunk + 6;
+        st.totalFrames = int((size - 5) / McuChunk + 6);
         return true;
     }
-    if (tag != m_nCurDSP_Flag.toLatin1()) {
+    if (tag != m_nCurDSP_Flag.toLatin1() || all.size() < 4 + DspPartSize) {
         emit sig_popup(tr("更新固件错误"));
         return false;
     }
     m_nDsp_Data.assign(all.mid(4, DspPartSize));
     st.mcuStep = 1;
-    st.totalFrames = 5957 + (size - 5 - DspPartSize) / McuChunk + 6;
+    st.totalFrames = int(5957 + (size - 5 - DspPartSize) / McuChunk + 6);
     return true;
 }
 

@@ -34,26 +34,12 @@ constexpr int kMaxDepth = 64;
 constexpr int kRepeatMs = 3000;
 const QString kSelector = QStringLiteral("__M__");
 
-// Disk order of the app: port 3, then 1, then 2; one port's partitions in
-// the order they arrived (the order of the player's own disk list).
-int portRank(int port)
-{
-    switch (port) {
-    case 3:
-        return 0;
-    case 1:
-        return 1;
-    case 2:
-        return 2;
-    default:
-        return 3;
-    }
-}
-
+// Disk order of the app: the player's own (port 3, then 1, then 2; one
+// port's partitions in the order they arrived).
 bool before(const AppMuiscList &a, const AppMuiscList &b)
 {
-    const int ra = portRank(a.disk.port);
-    const int rb = portRank(b.disk.port);
+    const int ra = diskPortRank(a.disk.port);
+    const int rb = diskPortRank(b.disk.port);
     return ra != rb ? ra < rb : a.disk.arrivalNo < b.disk.arrivalNo;
 }
 

@@ -213,17 +213,12 @@ QVector<SetupForm::Row> SetupForm::pageRows() const
                 value(QT_TR_NOOP("读取"), ActRecallMemory, level.arg)};
         break;
     case GeneralPage:
-        rows = {menu(QT_TR_NOOP("辅助音源"), MixPage),
-                value(QT_TR_NOOP("语言设置"), EdLanguage),
-                value(QT_TR_NOOP("艺术显示"), EdArtwork),
-                menu(QT_TR_NOOP("调光器控制"), DimmerPage),
-                menu(QT_TR_NOOP("Tavelo系统匹配"), TaveloPage),
-                menu(QT_TR_NOOP("方控学习"), WheelPage),
-                value(QT_TR_NOOP("内置功放"), EdAmp),
-                menu(QT_TR_NOOP("同轴/光纤"), SpdifPage),
-                value(QT_TR_NOOP("系统采样率"), EdSampleRate),
-                value(QT_TR_NOOP("恢复出厂设置"), ActClearAll),
-                value(QT_TR_NOOP("关于"), ActAbout)};
+        rows = {menu(QT_TR_NOOP("辅助音源"), MixPage),          value(QT_TR_NOOP("语言设置"), EdLanguage),
+                value(QT_TR_NOOP("艺术显示"), EdArtwork),       menu(QT_TR_NOOP("调光器控制"), DimmerPage),
+                menu(QT_TR_NOOP("Tavelo系统匹配"), TaveloPage), value(QT_TR_NOOP("方控学习"), ActWheelLearning),
+                value(QT_TR_NOOP("上拉强度"), EdPullUp),        value(QT_TR_NOOP("内置功放"), EdAmp),
+                menu(QT_TR_NOOP("同轴/光纤"), SpdifPage),       value(QT_TR_NOOP("系统采样率"), EdSampleRate),
+                value(QT_TR_NOOP("恢复出厂设置"), ActClearAll), value(QT_TR_NOOP("关于"), ActAbout)};
         break;
     case MixPage:
         rows = {value(QT_TR_NOOP("主音源衰减量"), EdMainAtten), value(QT_TR_NOOP("辅助音源选择"), EdMixSource)};
@@ -251,9 +246,6 @@ QVector<SetupForm::Row> SetupForm::pageRows() const
             if (Is_Sub_Model() || model == 3)
                 rows.append(value(QT_TR_NOOP("重低音级别"), EdCasSubLevel));
         }
-        break;
-    case WheelPage:
-        rows = {value(QT_TR_NOOP("上拉强度"), EdPullUp)};
         break;
     case BluetoothPage:
         rows = {value(QT_TR_NOOP("蓝牙音乐"), EdVolBt), value(QT_TR_NOOP("连接状态"), ShowBtState)};
@@ -345,8 +337,8 @@ void SetupForm::rebuild(int keepRow)
         // A state row shows its value as plain text: nothing to turn.
         if (r.code == ShowBtState)
             info.rightText = valueText(r);
-        // The About row opens a screen.
-        if (r.code == ActAbout)
+        // The About and learning rows open a screen.
+        if (r.code == ActAbout || r.code == ActWheelLearning)
             info.type = 0;
         m_list->setListData(info);
         ListSelectData *sel = nullptr;
@@ -741,6 +733,9 @@ void SetupForm::click_Current_Row()
         break;
     case ActAbout:
         emit openAbout();
+        break;
+    case ActWheelLearning:
+        emit openWheelLearning();
         break;
     case ActSaveMemory:
         m_pendingSlot = r.arg;

@@ -47,7 +47,6 @@ public:
         DimmerPage,
         SpdifPage,
         TaveloPage,
-        WheelPage,
         BluetoothPage,
         PresetPage, // FactoryEQForm
         TimePage,   // TimeCorrention
@@ -98,6 +97,7 @@ public:
         ActAbout,
         ActSaveMemory,
         ActRecallMemory,
+        ActWheelLearning,
         // A row that only shows a state.
         ShowBtState,
     };
@@ -185,8 +185,9 @@ signals:
     void readCASPreset(int preset);
     void closeCAS(bool clearActive);
     void sig_DelayUint();
-    // The About row.
+    // The About and steering-wheel learning rows (pages of the diagnostics side).
     void openAbout();
+    void openWheelLearning();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -3,6 +3,7 @@
 #include "uiassets.h"
 
 #include <QPainter>
+#include <QPixmap>
 #include <QTimer>
 
 MLabel::MLabel(QWidget *parent)
@@ -159,10 +160,27 @@ void MLabel::paintEvent(QPaintEvent *)
         p.drawText(r.left(), baseline, fm.elidedText(t, Qt::ElideRight, r.width()));
         return;
     }
+    // A scrolling text is drawn once into a strip and then only moved: the
+    // label repaints every 75 ms for as long as the song plays.
+    const QColor pen = p.pen().color();
+    const qreal dpr = devicePixelRatioF();
+    const QString key = t + QLatin1Char('\n') + font().key() + QLatin1Char('\n') + pen.name(QColor::HexArgb)
+                        + QStringLiteral("\n%1 %2").arg(r.height()).arg(dpr);
+    if (key != m_stripKey) {
+        m_strip = QPixmap(QSize(w, r.height()) * dpr);
+        m_strip.setDevicePixelRatio(dpr);
+        m_strip.fill(Qt::transparent);
+        QPainter q(&m_strip);
+        q.setRenderHint(QPainter::TextAntialiasing);
+        q.setPen(pen);
+        q.setFont(font());
+        q.drawText(0, baseline - r.top(), t);
+        m_stripKey = key;
+    }
     const int x = r.left() - m_offset;
-    p.drawText(x, baseline, t);
+    p.drawPixmap(x, r.top(), m_strip);
     if (!m_rollOnce)
-        p.drawText(x + w + gap(), baseline, t);
+        p.drawPixmap(x + w + gap(), r.top(), m_strip);
 }
 
 void MLabel::resizeEvent(QResizeEvent *event)

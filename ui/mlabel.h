@@ -10,6 +10,7 @@
 
 #include <QColor>
 #include <QLabel>
+#include <QPixmap>
 
 class QTimer;
 
@@ -75,4 +76,6 @@ private:
     bool m_rollOnce = false;
     bool m_rolling = true;
     int m_offset = 0;
+    QPixmap m_strip;    // the scrolling text, drawn once
+    QString m_stripKey; // what m_strip was drawn for
 };

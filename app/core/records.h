@@ -62,6 +62,8 @@ enum ScreenId : int {
     ScreenSetup = 3,
     ScreenFreqSwitch = 4,
     ScreenElectricCheck = 5,
+    ScreenWheelStudy = 6, // steering-wheel key learning, above the setup screen
+    ScreenAbout = 7,      // the About page, above the setup screen
 };
 
 // One playable item of a play list. A DSD image item's path carries
@@ -97,6 +99,21 @@ struct DiskInfo {
     bool appendToList = false;
     bool hasSongs = false;
 };
+
+// The order of the USB ports in the disk lists: port 3, then 1, then 2.
+inline int diskPortRank(int port)
+{
+    switch (port) {
+    case 3:
+        return 0;
+    case 1:
+        return 1;
+    case 2:
+        return 2;
+    default:
+        return 3;
+    }
+}
 
 // One row of any list screen. Rows are identified by their title.
 struct ListInfo {

@@ -2,6 +2,25 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>AboutForm</name>
+    <message>
+        <source>本机名称：</source>
+        <translation>Model:</translation>
+    </message>
+    <message>
+        <source>软件版本：</source>
+        <translation>Software version:</translation>
+    </message>
+    <message>
+        <source>设备版本：</source>
+        <translation>Device version:</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+</context>
+<context>
     <name>AudioDecoder</name>
     <message>
         <source>未知</source>
@@ -113,6 +132,45 @@
     <message>
         <source>毫秒</source>
         <translation>ms</translation>
+    </message>
+</context>
+<context>
+    <name>ElectricCheckForm</name>
+    <message>
+        <source>固件更新</source>
+        <translation>Firmware update</translation>
+    </message>
+    <message>
+        <source>经销商设置</source>
+        <translation>Dealer setting</translation>
+    </message>
+    <message>
+        <source>序列号</source>
+        <translation>Serial number</translation>
+    </message>
+    <message>
+        <source>电检模式</source>
+        <translation>DIAG mode</translation>
+    </message>
+    <message>
+        <source>未发现固件文件</source>
+        <translation>No firmware file found</translation>
+    </message>
+    <message>
+        <source>没有序列号</source>
+        <translation>No serial number</translation>
+    </message>
+    <message>
+        <source>文件处理中</source>
+        <translation>File processing</translation>
+    </message>
+    <message>
+        <source>更新成功</source>
+        <translation>Update completed</translation>
+    </message>
+    <message>
+        <source>固件文件错误</source>
+        <translation>Firmware file error</translation>
     </message>
 </context>
 <context>
@@ -248,6 +306,18 @@ hard drives/U disks/partitions</translation>
     <message>
         <source>未知</source>
         <translation>Unknown</translation>
+    </message>
+    <message>
+        <source>电检模式</source>
+        <translation>DIAG mode</translation>
+    </message>
+    <message>
+        <source>方控学习</source>
+        <translation>Steering wheel control</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
     </message>
 </context>
 <context>
@@ -692,6 +762,74 @@ please wait...</translation>
     <message>
         <source>分区</source>
         <translation>Partition</translation>
+    </message>
+</context>
+<context>
+    <name>UpgradeForm</name>
+    <message>
+        <source>固件更新中</source>
+        <translation>Updating firmware</translation>
+    </message>
+    <message>
+        <source>固件更新完成</source>
+        <translation>Firmware update completed</translation>
+    </message>
+    <message>
+        <source>升级失败 3秒后重启...</source>
+        <translation>Upgrade failed, restarting in 3 seconds...</translation>
+    </message>
+</context>
+<context>
+    <name>WheelStudyForm</name>
+    <message>
+        <source>音量+</source>
+        <translation>Volume +</translation>
+    </message>
+    <message>
+        <source>音量-</source>
+        <translation>Volume -</translation>
+    </message>
+    <message>
+        <source>上一曲</source>
+        <translation>Previous</translation>
+    </message>
+    <message>
+        <source>下一曲</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <source>播放/暂停</source>
+        <translation>Play/Pause</translation>
+    </message>
+    <message>
+        <source>静音</source>
+        <translation>Mute</translation>
+    </message>
+    <message>
+        <source>音源</source>
+        <translation>Source</translation>
+    </message>
+    <message>
+        <source>方控学习</source>
+        <translation>Steering wheel control</translation>
+    </message>
+    <message>
+        <source>已学习！重新学习请按确定</source>
+        <translation>Already learned! Press OK to learn again</translation>
+    </message>
+    <message>
+        <source>正在学习...
+请按下方向盘按键</source>
+        <translation>Learning...
+Please press the steering wheel button</translation>
+    </message>
+    <message>
+        <source>学习完成</source>
+        <translation>Learning completed</translation>
+    </message>
+    <message>
+        <source>学习失败</source>
+        <translation>Learning failed</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,25 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ko" sourcelanguage="zh_CN">
 <context>
+    <name>AboutForm</name>
+    <message>
+        <source>本机名称：</source>
+        <translation>모델:</translation>
+    </message>
+    <message>
+        <source>软件版本：</source>
+        <translation>소프트웨어 버전:</translation>
+    </message>
+    <message>
+        <source>设备版本：</source>
+        <translation>기기 버전:</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>정보</translation>
+    </message>
+</context>
+<context>
     <name>AudioDecoder</name>
     <message>
         <source>未知</source>
@@ -113,6 +132,45 @@
     <message>
         <source>毫秒</source>
         <translation>ms</translation>
+    </message>
+</context>
+<context>
+    <name>ElectricCheckForm</name>
+    <message>
+        <source>固件更新</source>
+        <translation>펌웨어 업데이트</translation>
+    </message>
+    <message>
+        <source>经销商设置</source>
+        <translation>딜러 설정</translation>
+    </message>
+    <message>
+        <source>序列号</source>
+        <translation>시리얼 번호</translation>
+    </message>
+    <message>
+        <source>电检模式</source>
+        <translation>진단 모드</translation>
+    </message>
+    <message>
+        <source>未发现固件文件</source>
+        <translation>펌웨어 파일이 없습니다</translation>
+    </message>
+    <message>
+        <source>没有序列号</source>
+        <translation>시리얼 번호 없음</translation>
+    </message>
+    <message>
+        <source>文件处理中</source>
+        <translation>파일 처리 중</translation>
+    </message>
+    <message>
+        <source>更新成功</source>
+        <translation>업데이트 완료</translation>
+    </message>
+    <message>
+        <source>固件文件错误</source>
+        <translation>펌웨어 파일 오류</translation>
     </message>
 </context>
 <context>
@@ -248,6 +306,18 @@
     <message>
         <source>未知</source>
         <translation>알 수 없음</translation>
+    </message>
+    <message>
+        <source>电检模式</source>
+        <translation>진단 모드</translation>
+    </message>
+    <message>
+        <source>方控学习</source>
+        <translation>스티어링 휠 리모컨</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>정보</translation>
     </message>
 </context>
 <context>
@@ -692,6 +762,74 @@
     <message>
         <source>分区</source>
         <translation>파티션</translation>
+    </message>
+</context>
+<context>
+    <name>UpgradeForm</name>
+    <message>
+        <source>固件更新中</source>
+        <translation>펌웨어 업데이트 중</translation>
+    </message>
+    <message>
+        <source>固件更新完成</source>
+        <translation>펌웨어 업데이트 완료</translation>
+    </message>
+    <message>
+        <source>升级失败 3秒后重启...</source>
+        <translation>업데이트 실패, 3초 후 재시작합니다...</translation>
+    </message>
+</context>
+<context>
+    <name>WheelStudyForm</name>
+    <message>
+        <source>音量+</source>
+        <translation>볼륨 +</translation>
+    </message>
+    <message>
+        <source>音量-</source>
+        <translation>볼륨 -</translation>
+    </message>
+    <message>
+        <source>上一曲</source>
+        <translation>이전 곡</translation>
+    </message>
+    <message>
+        <source>下一曲</source>
+        <translation>다음 곡</translation>
+    </message>
+    <message>
+        <source>播放/暂停</source>
+        <translation>재생/일시정지</translation>
+    </message>
+    <message>
+        <source>静音</source>
+        <translation>음소거</translation>
+    </message>
+    <message>
+        <source>音源</source>
+        <translation>소스</translation>
+    </message>
+    <message>
+        <source>方控学习</source>
+        <translation>스티어링 휠 리모컨</translation>
+    </message>
+    <message>
+        <source>已学习！重新学习请按确定</source>
+        <translation>이미 학습됨! 다시 학습하려면 확인을 누르십시오</translation>
+    </message>
+    <message>
+        <source>正在学习...
+请按下方向盘按键</source>
+        <translation>학습 중...
+스티어링 휠 버튼을 누르십시오</translation>
+    </message>
+    <message>
+        <source>学习完成</source>
+        <translation>학습 완료</translation>
+    </message>
+    <message>
+        <source>学习失败</source>
+        <translation>학습 실패</translation>
     </message>
 </context>
 </TS>

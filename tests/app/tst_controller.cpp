@@ -263,7 +263,7 @@ private slots:
         QTest::addColumn<int>("screen");
         QTest::addColumn<int>("diagnostics");
         QTest::newRow("frequency switch") << QList<int>{2, 2, 1, 1} << int(ScreenFreqSwitch) << 0;
-        QTest::newRow("diagnostics") << QList<int>{2, 2, 0, 0} << int(ScreenSetup) << 1;
+        QTest::newRow("diagnostics") << QList<int>{2, 2, 0, 0} << int(ScreenElectricCheck) << 1;
         QTest::newRow("other order") << QList<int>{1, 1, 2, 2} << int(ScreenSetup) << 0;
         QTest::newRow("held next counts once") << QList<int>{2, 2, 11} << int(ScreenSetup) << 0;
         QTest::newRow("held keys complete it") << QList<int>{2, 2, 11, 11} << int(ScreenFreqSwitch) << 0;

@@ -1,6 +1,6 @@
 // The firmware upgrade from the update folder (step by step, without the
-// worker): the handshake, the MCU and DSP frame sequences, and the abort on
-// a refused data frame.
+// worker): the handshake, the MCU and DSP frame sequences, the abort on
+// a refused data frame, and the files that are refused before anything is sent.
 #include "datacommfixture.h"
 
 class TstDataCommunicationUpgrade : public QObject, private DataCommFixture
@@ -16,6 +16,8 @@ private slots:
     void upgradeMcuFile();
     void upgradeDspFile();
     void upgradeAbortsOnARefusedDataFrame();
+    void upgradeRefusesBadFiles_data();
+    void upgradeRefusesBadFiles();
 };
 
 void TstDataCommunicationUpgrade::upgradeMcuFile()
@@ -156,6 +158,62 @@ void TstDataCommunicationUpgrade::upgradeAbortsOnARefusedDataFrame()
     QVERIFY(!m_bUpMCUFlag.get());
     QVERIFY(m_dc->restartPending());
     QVERIFY(m_dc->queuedFrames().isEmpty());
+    QDir(UpgradePathDir).removeRecursively();
+}
+
+void TstDataCommunicationUpgrade::upgradeRefusesBadFiles_data()
+{
+    QTest::addColumn<QByteArray>("file"); // empty: no file at all
+    QTest::addColumn<bool>("withFile");
+    QTest::addColumn<bool>("quiet");
+    QTest::addColumn<QString>("popup"); // "" for none
+    const QByteArray dspBody(0x3FFFF, '\x5A');
+    QTest::newRow("no file, quiet") << QByteArray() << false << true << QString();
+    QTest::newRow("no file") << QByteArray() << false << false << QStringLiteral("未发现固件文件");
+    QTest::newRow("empty file") << QByteArray() << true << true << QStringLiteral("更新固件错误");
+    QTest::newRow("tag only") << QByteArray("WMCU") << true << true << QStringLiteral("更新固件错误");
+    QTest::newRow("tag and block 55 only") << QByteArray("WMCU1234") << true << true << QStringLiteral("更新固件错误");
+    QTest::newRow("wrong tag") << QByteArray("XMCU") + QByteArray(200, '\x01') << true << true
+                               << QStringLiteral("更新固件错误");
+    QTest::newRow("DSP file cut short") << QByteArray("WDSP") + dspBody.left(0x20000) << true << true
+                                        << QStringLiteral("更新固件错误");
+    QTest::newRow("MCU file over the limit")
+        << QByteArray("WMCU") + QByteArray(0x40000, '\x01') << true << true << QStringLiteral("更新固件错误");
+    QTest::newRow("large file of another tag")
+        << QByteArray("WXYZ") + dspBody << true << true << QStringLiteral("更新固件错误");
+    QTest::newRow("smallest MCU file") << QByteArray("WMCU12345") << true << true << QString();
+    QTest::newRow("DSP file") << QByteArray("WDSP") + dspBody + QByteArray(1, '\x7E') << true << true << QString();
+}
+
+void TstDataCommunicationUpgrade::upgradeRefusesBadFiles()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, withFile);
+    QFETCH(bool, quiet);
+    QFETCH(QString, popup);
+    QDir(UpgradePathDir).removeRecursively();
+    if (withFile) {
+        QDir().mkpath(UpgradePathDir);
+        QFile f(UpgradePathDir + QStringLiteral("/fw.bin"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(file);
+    }
+    QSignalSpy popups(m_dc.get(), &DataCommunication::sig_popup);
+    QSignalSpy gui(m_dc.get(), &DataCommunication::sig_UpgradeGui);
+    const bool started = m_dc->upgrade_Actions(quiet);
+    QCOMPARE(started, popup.isEmpty() && withFile);
+    QCOMPARE(m_bUpMCUFlag.get(), started);
+    QCOMPARE(gui.count(), started ? 1 : 0);
+    if (popup.isEmpty()) {
+        QCOMPARE(popups.count(), 0);
+    } else {
+        QVERIFY(!popups.isEmpty());
+        QCOMPARE(popups.last().first().toString(), popup);
+    }
+    if (started) {
+        m_dc->reboot_DSPMAC();
+        drainPort();
+    }
     QDir(UpgradePathDir).removeRecursively();
 }
 

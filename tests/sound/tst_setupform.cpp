@@ -422,7 +422,7 @@ private slots:
             m_nCurSystem.set(b, quint8(b));
         m_nCurSystem.set(42, 77);
         m_nCurSystem.set(55, 0);
-        open({SetupForm::GeneralPage, SetupForm::WheelPage});
+        open({SetupForm::GeneralPage});
         edit(SetupForm::EdPullUp, true);
         QCOMPARE(m_nCurSystem.at(55), quint8(1));
         QCOMPARE(valueOf(SetupForm::EdPullUp), QStringLiteral("强"));

@@ -130,7 +130,6 @@ private slots:
             {P::GeneralPage, P::MixPage},
             {P::GeneralPage, P::DimmerPage},
             {P::GeneralPage, P::TaveloPage},
-            {P::GeneralPage, P::WheelPage},
             {P::GeneralPage, P::SpdifPage},
         };
         for (const auto &path : paths) {

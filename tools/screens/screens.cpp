@@ -1,13 +1,20 @@
 // Renders the navigation bar, the now-playing screen, the messages, the
 // loading widget, a list page, every kind of track browser page (on a
-// library made in a temporary folder), the boot logo and the power-off picture as
-// the car shows them (480 x 320, the program's style sheet) into PNG files:
+// library made in a temporary folder), the service pages (diagnostics,
+// key learning, About, the firmware upgrade), the boot logo and the
+// power-off picture as the car shows them (480 x 320, the program's style
+// sheet) into PNG files, plus a contact sheet of them all:
 //
-//   QT_QPA_PLATFORM=offscreen vdx_screens OUTDIR
+//   QT_QPA_PLATFORM=offscreen vdx_screens OUTDIR [--lang zh|en|ko]
+//
+// With --lang every PNG is named NAME-LANG.png and the program's
+// translation of that language is loaded (Chinese is the source language).
 
+#include "aboutform.h"
 #include "custommessage.h"
 #include "database.h"
 #include "disklist.h"
+#include "electriccheckform.h"
 #include "exeshellfordb.h"
 #include "globals.h"
 #include "linkglobals.h"
@@ -22,6 +29,9 @@
 #include "textopacity.h"
 #include "trackmainform.h"
 #include "uiassets.h"
+#include "upgradeform.h"
+#include "wheelstudy.h"
+#include "wheelstudyform.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -31,6 +41,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTranslator>
 
 #include <sqlite3.h>
 
@@ -40,6 +51,8 @@
 namespace {
 
 QString g_out;
+QString g_lang; // "" without --lang
+QStringList g_shots;
 int g_failures = 0;
 
 void waitFor(const std::function<bool()> &done, int ms = 3000)
@@ -54,7 +67,9 @@ void waitFor(const std::function<bool()> &done, int ms = 3000)
 void shoot(QWidget &w, const QString &name)
 {
     QCoreApplication::processEvents();
-    const QString path = g_out + QLatin1Char('/') + name + QStringLiteral(".png");
+    const QString file = g_lang.isEmpty() ? name : name + QLatin1Char('-') + g_lang;
+    const QString path = g_out + QLatin1Char('/') + file + QStringLiteral(".png");
+    g_shots << file;
     if (!w.grab().save(path)) {
         std::fprintf(stderr, "screens: cannot write %s\n", qPrintable(path));
         ++g_failures;
@@ -518,16 +533,237 @@ void logoAndPowerOff()
     shoot(off, QStringLiteral("power-off"));
 }
 
+QString trIn(const char *context, const char *text)
+{
+    return QCoreApplication::translate(context, text);
+}
+
+// Every status message of the main screen and the popups of the controller,
+// in the language shown.
+void statusMessages()
+{
+    setupCar();
+    const struct {
+        const char *name;
+        const char *text;
+        bool popup;
+    } all[] = {
+        {"status-no-usb", "请插入USB", false},
+        {"status-no-songs", "无歌曲", false},
+        {"status-reading", "设备读取中", false},
+        {"status-bt-searching", "设备搜寻中", false},
+        {"status-device-not-supported", "设备不支持", false},
+        {"status-version-mismatch", "版本不匹配", false},
+        {"popup-too-many-disks", "接入USB不可超过\n6个硬盘/U盘/分区", true},
+        {"popup-app-connected", "APP已连接\n不可进入设置界面", true},
+        {"popup-wheel-key-cleared", "已清除异常指令", true},
+        {"popup-not-supported", "系统不支持", true},
+        {"popup-no-sub-channel", "无超低通道", true},
+    };
+    for (const auto &m : all) {
+        Window w;
+        w.play({"flac", "44.1kHz", "16bit", "", "", "", false, 0, 0});
+        CustomMessage *box = m.popup ? w.popup : w.box;
+        if (!m.popup)
+            w.main->resetUSBGui(true);
+        box->setText(trIn("MainWindow", m.text), 1);
+        box->setDisplayTime(0);
+        waitFor([box] { return box->opacity() >= 1.0 && (box->mode() == 0 || box->boxRect().height() >= 280); });
+        shoot(w.root, QString::fromLatin1(m.name));
+    }
+}
+
+// A service page in the content area under the bar with its title.
+template <typename Page>
+struct ServiceWindow : Window {
+    Page *page;
+    explicit ServiceWindow(const char *title)
+    {
+        main->hide();
+        page = new Page(&root);
+        page->setGeometry(0, 35, 480, 283);
+        page->show();
+        nav->setType(true);
+        nav->setWindowTitle(trIn("MainWindow", title));
+        waitFor([this] { return !nav->isFading(); });
+    }
+};
+
+void waitShown(CustomMessage *m)
+{
+    waitFor([m] { return m->opacity() >= 1.0; });
+}
+
+void servicePages(const QString &tmp)
+{
+    setupCar();
+    {
+        ServiceWindow<ElectricCheckForm> w("电检模式");
+        shoot(w.root, QStringLiteral("diagnostics"));
+        w.page->change_Current_Row(true, 2);
+        w.page->click_Current_Row(); // no serial number in the record
+        waitShown(w.page->message());
+        shoot(w.root, QStringLiteral("diagnostics-no-serial"));
+        const QByteArray sn("VDX730-2026-000123");
+        for (int i = 0; i < 40; ++i)
+            m_nCurSystem.set(96 + i, i < sn.size() ? quint8(sn[i]) : 0);
+        w.page->Prev_Gui_Action();
+        waitFor([&w] { return !w.page->message()->isVisible(); });
+        w.page->click_Current_Row();
+        waitShown(w.page->message());
+        shoot(w.root, QStringLiteral("diagnostics-serial"));
+    }
+    {
+        ServiceWindow<ElectricCheckForm> w("电检模式");
+        UsingUSBDiskList.clear();
+        w.page->click_Current_Row();
+        waitShown(w.page->message());
+        shoot(w.root, QStringLiteral("diagnostics-no-package"));
+    }
+    {
+        const QString disk = tmp + QStringLiteral("/stick");
+        QDir().mkpath(disk);
+        for (const char *name : {"FW-PK_VDX730_V3.01.vcl", "FW-PK_VDX730_DSP_V2.10.vcl"}) {
+            QFile f(disk + QLatin1Char('/') + QLatin1String(name));
+            if (f.open(QIODevice::WriteOnly))
+                f.write("package");
+        }
+        DiskInfo d;
+        d.port = 1;
+        d.diskPath = disk;
+        UsingUSBDiskList = {d};
+        ServiceWindow<ElectricCheckForm> w("电检模式");
+        w.page->click_Current_Row();
+        w.nav->setWindowTitle(trIn("ElectricCheckForm", "固件更新"));
+        waitFor([&w] { return !w.nav->isFading(); });
+        shoot(w.root, QStringLiteral("diagnostics-packages"));
+        // The package script: a slow one that ends in garbage.
+        const QString script = tmp + QStringLiteral("/checkUpdate.sh");
+        QFile f(script);
+        if (f.open(QIODevice::WriteOnly))
+            f.write("sleep 1; echo not-a-number\n");
+        f.close();
+        w.page->setUpdateScript(script);
+        w.page->click_Current_Row();
+        waitShown(w.page->message());
+        shoot(w.root, QStringLiteral("diagnostics-file-processing"));
+        waitFor([&w] { return !w.page->processing(); }, 10000);
+        waitFor([&w] { return w.page->message()->opacity() >= 1.0 && !w.page->message()->isFading(); });
+        shoot(w.root, QStringLiteral("diagnostics-file-error"));
+    }
+    {
+        for (int k = 0; k < 7; ++k)
+            m_nCurSystem.set(WheelStudy::valueByte(k), 255);
+        m_nCurSystem.set(WheelStudy::valueByte(0), 30);
+        m_nCurSystem.set(WheelStudy::valueByte(1), 62);
+        m_nCurSystem.set(WheelStudy::valueByte(2), 96);
+        m_nCurSystem.set(54, 0x04);
+        g_TempData.wheelAd1 = 200;
+        g_TempData.wheelAd2 = 200;
+        ServiceWindow<WheelStudyForm> w("方控学习");
+        shoot(w.root, QStringLiteral("learning-keys"));
+        w.page->SetWireDataStuy(0);
+        waitShown(w.page->popup());
+        shoot(w.root, QStringLiteral("learning-relearn-asked"));
+        w.page->Prev_Gui_Action();
+        waitFor([&w] { return !w.page->popup()->isVisible(); });
+        w.page->change_Current_Row(true, 3);
+        w.page->click_Current_Row();
+        waitShown(w.page->popup());
+        shoot(w.root, QStringLiteral("learning-waiting"));
+        w.page->Study_Poll(140, 200);
+        waitShown(w.page->popup());
+        shoot(w.root, QStringLiteral("learning-completed"));
+        waitFor([&w] { return w.page->state() == WheelStudyForm::State::Idle; }, 5000);
+        w.page->change_Current_Row(true);
+        w.page->click_Current_Row();
+        w.page->Study_Poll(141, 200); // the value just learned
+        waitShown(w.page->popup());
+        shoot(w.root, QStringLiteral("learning-failed"));
+        w.page->Prev_Gui_Action();
+    }
+    {
+        RevMCU_VERSION = QStringLiteral("MPQX-WV3.00");
+        ServiceWindow<AboutForm> w("关于");
+        shoot(w.root, QStringLiteral("about"));
+    }
+    {
+        m_nReadDsp_McuFile_Flag.totalFrames = 5963;
+        QWidget root;
+        root.setObjectName(QStringLiteral("centralWidget"));
+        root.resize(480, 320);
+        root.setAttribute(Qt::WA_StyledBackground);
+        auto *form = new UpgradeForm(&root);
+        root.show();
+        form->setPersent(2);
+        form->setPersent(2210);
+        shoot(root, QStringLiteral("upgrade-progress"));
+        form->setPersent(5963);
+        shoot(root, QStringLiteral("upgrade-completed"));
+        form->reset();
+        form->setPersent(2);
+        form->setPersent(800);
+        form->UpgradeFailed();
+        shoot(root, QStringLiteral("upgrade-failed"));
+    }
+}
+
+// All shots of this run on one sheet, half size, named.
+void contactSheet()
+{
+    if (g_shots.isEmpty())
+        return;
+    const int cols = 4, tw = 240, th = 160, caption = 22, gap = 8;
+    const int rows = (g_shots.size() + cols - 1) / cols;
+    QImage sheet(cols * (tw + gap) + gap, rows * (th + caption + gap) + gap, QImage::Format_RGB32);
+    sheet.fill(QColor(0x30, 0x30, 0x30));
+    QPainter p(&sheet);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    QFont f = p.font();
+    f.setPixelSize(13);
+    p.setFont(f);
+    p.setPen(QColor(0xE8, 0xE8, 0xE8));
+    for (int i = 0; i < g_shots.size(); ++i) {
+        const int x = gap + (i % cols) * (tw + gap);
+        const int y = gap + (i / cols) * (th + caption + gap);
+        const QImage img(g_out + QLatin1Char('/') + g_shots.at(i) + QStringLiteral(".png"));
+        p.drawImage(QRect(x, y, tw, th), img);
+        p.drawText(QRect(x, y + th, tw, caption), Qt::AlignCenter, g_shots.at(i));
+    }
+    p.end();
+    const QString name = g_lang.isEmpty() ? QStringLiteral("contact-sheet") : QStringLiteral("contact-sheet-") + g_lang;
+    if (!sheet.save(g_out + QLatin1Char('/') + name + QStringLiteral(".png")))
+        ++g_failures;
+}
+
+// The program's translation of a language (Chinese is the source).
+bool loadLanguage(QApplication &app, const QString &lang)
+{
+    if (lang.isEmpty() || lang == QLatin1String("zh"))
+        return true;
+    auto *t = new QTranslator(&app);
+    for (const QString &path :
+         {QStringLiteral(":/i18n/vdx_%1.qm").arg(lang), QStringLiteral(":/i18n/%1.qm").arg(lang)}) {
+        if (t->load(path) && app.installTranslator(t))
+            return true;
+    }
+    std::fprintf(stderr, "screens: no translation for \"%s\" in the resources: texts stay Chinese\n", qPrintable(lang));
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: vdx_screens OUTDIR\n");
+    const QStringList args = app.arguments();
+    if (args.size() != 2 && !(args.size() == 4 && args.at(2) == QLatin1String("--lang"))) {
+        std::fprintf(stderr, "usage: vdx_screens OUTDIR [--lang zh|en|ko]\n");
         return 2;
     }
-    g_out = QString::fromLocal8Bit(argv[1]);
+    g_out = args.at(1);
+    if (args.size() == 4)
+        g_lang = args.at(3);
     if (!QDir().mkpath(g_out)) {
         std::fprintf(stderr, "screens: cannot make %s\n", argv[1]);
         return 1;
@@ -536,11 +772,16 @@ int main(int argc, char *argv[])
     QFile qss(QStringLiteral(":/qss/Resource/MainStyle.qss"));
     if (qss.open(QIODevice::ReadOnly))
         app.setStyleSheet(QString::fromLatin1(qss.readAll()));
+    loadLanguage(app, g_lang);
+    QTemporaryDir tmp;
     nowPlaying();
     navigation();
     messages();
     listPage();
     browserPages();
+    statusMessages();
+    servicePages(tmp.path());
     logoAndPowerOff();
+    contactSheet();
     return g_failures == 0 ? 0 : 1;
 }

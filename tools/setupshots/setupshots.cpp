@@ -176,8 +176,6 @@ void renderLanguage(int language)
             shoot(s.root, QStringLiteral("dimmer"));
             s.open({P::GeneralPage, P::TaveloPage});
             shoot(s.root, QStringLiteral("tavelo"));
-            s.open({P::GeneralPage, P::WheelPage});
-            shoot(s.root, QStringLiteral("wheel"));
             s.open({P::GeneralPage, P::SpdifPage});
             shoot(s.root, QStringLiteral("spdif"));
             s.open({P::GeneralPage});

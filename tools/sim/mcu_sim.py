@@ -53,6 +53,11 @@ cascade attach VERSION [model=N] [bridged=1] [nosub=1] | cascade detach
                                 a cascaded unit answering target 10; its model
                                 (from VERSION when known) sets its block layout
 version TEXT                    version text answered to block 4
+upgrade refuse block=B [at=K]   answer "R" to the K-th (default 1st) upgrade frame of
+                                block B (54..59) from now on
+upgrade silent [after=K]        stop answering after K more upgrade frames (until
+                                "upgrade answer" or "reset")
+upgrade answer                  answer again
 silence [count=N] [ms=T]        answer nothing
 refuse [count=N] [group=G] [item=I] [type=read|write] [target=T] [preset=P]
                                 answer "R"
@@ -377,9 +382,127 @@ class Cascade:
         return bytes(p)
 
 
+DSP_PART = 0x3FFFF  # DSP bytes a "WDSP" file carries
+DSP_CHUNK, MCU_CHUNK = 44, 48
+
+
+class Upgrade:
+    """The receiving side of a firmware upgrade: the raw handshake, blocks 54
+    (enter), 58 (DSP phase), 59 (address + 44 DSP bytes; the last one 35 bytes
+    from offset 0), 55 (first 4 MCU bytes), 56 (48 MCU bytes, the last one
+    padded with 0xFF) and 57 (checksum byte). Records what arrived in
+    DIR/var/upgrade/{dsp,mcu}.bin when block 57 comes."""
+
+    def __init__(self, out_dir, log):
+        self.out_dir = out_dir
+        self.log = log
+        self.refusals = []      # [block, frames of that block still to pass]
+        self.silent_after = -1  # upgrade frames still answered; -1 always
+        self.silent = False
+        self.start()
+
+    def start(self):
+        self.dsp = bytearray()
+        self.mcu = bytearray()
+        self.phase = None
+        self.frames = 0
+
+    def handshake(self):
+        self.start()
+        self.phase = "handshake"
+        self.log.write({"event": "upgrade handshake"})
+
+    def answer(self, f):
+        """(type, payload) for an upgrade block, or None for no answer."""
+        item, data = f["item"], f["payload"]
+        if self.silent:
+            return None
+        if self.silent_after == 0:
+            self.silent = True
+            self.silent_after = -1
+            self.log.write({"event": "upgrade silent"})
+            return None
+        if self.silent_after > 0:
+            self.silent_after -= 1
+        for rule in self.refusals:
+            if rule[0] == item:
+                rule[1] -= 1
+                if rule[1] <= 0:
+                    self.refusals.remove(rule)
+                    self.log.write({"event": "upgrade refused", "block": item})
+                    return R, b""
+                break
+        self.frames += 1
+        if item == 54:
+            self.phase = "enter"
+        elif item == 58:
+            self.phase = "dsp"
+        elif item == 59:
+            if len(self.dsp) + DSP_CHUNK < DSP_PART:
+                address = int.from_bytes(data[0:4], "little")
+                if address != len(self.dsp):  # a gap or a repeat: the image would be wrong
+                    self.log.write({"event": "upgrade bad address", "address": address, "expected": len(self.dsp)})
+                    return R, b""
+                self.dsp += data[4:4 + DSP_CHUNK]
+            else:
+                self.dsp += data[:DSP_PART - len(self.dsp)]
+        elif item == 55:
+            self.phase = "mcu"
+            self.mcu = bytearray(data[:4])
+        elif item == 56:
+            self.mcu += data[:MCU_CHUNK]
+        elif item == 57:
+            return self.finish(data[0] if data else 0)
+        return Q, b""
+
+    def checksum_ok(self, value):
+        """Whether some length of the MCU image (the padding being 0xFF) gives
+        the checksum byte: 0x12 XOR every byte from index 5 on."""
+        img = self.mcu
+        for length in range(len(img), max(4, len(img) - MCU_CHUNK) - 1, -1):
+            if any(b != 0xFF for b in img[length:]):
+                break
+            x = 0x12
+            for b in img[5:length]:
+                x ^= b
+            if x == value:
+                return True
+        return False
+
+    def finish(self, value):
+        os.makedirs(self.out_dir, exist_ok=True)
+        rec = {"event": "upgrade done", "dsp": len(self.dsp), "mcu": len(self.mcu), "checksum": value}
+        if self.mcu:
+            ok = self.checksum_ok(value)
+            rec["checksum ok"] = ok
+            if not ok:
+                self.log.write(rec)
+                return R, b""
+            with open(os.path.join(self.out_dir, "mcu.bin"), "wb") as out:
+                out.write(self.mcu)
+        if self.dsp:
+            with open(os.path.join(self.out_dir, "dsp.bin"), "wb") as out:
+                out.write(self.dsp)
+        self.log.write(rec)
+        self.phase = "done"
+        return Q, b""
+
+    def command(self, pos, kv):
+        n = sl.to_int
+        if pos[0] == "refuse":
+            self.refusals.append([n(kv["block"]), max(1, n(kv.get("at", 1)))])
+        elif pos[0] == "silent":
+            self.silent_after = max(0, n(kv.get("after", 0)))
+        elif pos[0] == "answer":
+            self.silent, self.silent_after = False, -1
+        else:
+            raise ValueError("upgrade: refuse, silent or answer")
+
+
 class Mcu:
-    def __init__(self, version):
+    def __init__(self, version, upgrade=None):
         self.version = version
+        self.upgrade = upgrade
         self.reset()
         self.cascade = None
         self.lamps = bytearray(16)
@@ -500,6 +623,9 @@ class Mcu:
         if self.silence_count > 0:
             self.silence_count -= 1
             return None
+        if (self.upgrade and frame["type"] == W_WRITE and frame["group"] == 9 and 54 <= frame["item"] <= 59
+                and frame["target"] != 10):
+            return self.upgrade.answer(frame)
         if self.refused(frame):
             return R, b""
         if frame["target"] == 10 or frame["unit"] == 2:
@@ -692,8 +818,15 @@ class Mcu:
             self.play_request = {"play": 1, "pause": 2}.get(pos[0] if pos else "", 0)
         elif cmd == "version":
             self.version = pos[0] if pos else ""
+        elif cmd == "upgrade":
+            if self.upgrade is None or not pos:
+                raise ValueError("upgrade: refuse, silent or answer")
+            self.upgrade.command(pos, kv)
         elif cmd == "reset":  # everything back to the start-up state
-            self.__dict__.update(Mcu(self.version).__dict__)
+            upgrade = self.upgrade
+            if upgrade:
+                upgrade.__dict__.update(Upgrade(upgrade.out_dir, upgrade.log).__dict__)
+            self.__dict__.update(Mcu(self.version, upgrade).__dict__)
         elif cmd == "silence":
             ms = n(kv.get("ms", 0))
             if ms:
@@ -740,7 +873,7 @@ def serve(args):
     t0 = time.monotonic()
     log = sl.JsonLog(args.transcript or os.path.join(runner.log_dir, "mcu-transcript.jsonl"), t0)
     control = sl.LineFollower(args.control or os.path.join(runner.run_dir, "mcu.ctl"))
-    mcu = Mcu(args.version)
+    mcu = Mcu(args.version, Upgrade(os.path.join(runner.sandbox, "var", "upgrade"), log))
     pty = sl.Pty(runner.sandbox, "ttyS4")
     parser = sl.FrameParser(TAG)
     pending = []  # (due, bytes, record or None)
@@ -832,6 +965,8 @@ def serve(args):
                         if noise.startswith(b"C\x11" * 4) or noise.startswith(b"C" + b"\x11" * 8):
                             rec["handshake"] = True
                         log.write(rec)
+                        if rec.get("handshake"):
+                            mcu.upgrade.handshake()
             apply_control()
             now = time.monotonic()
             due = [p for p in pending if p[0] <= now]
