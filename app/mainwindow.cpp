@@ -21,6 +21,7 @@
 #include "navform.h"
 #include "popupselect.h"
 #include "scanner.h"
+#include "setlanguage.h"
 #include "soundfunctions.h"
 #include "textopacity.h"
 #include "trackmainform.h"
@@ -117,6 +118,8 @@ void MainWindow::InitMusicDB()
         << QStringLiteral("database verson: %1 %2").arg(QString(g_CurMusicPlay.dbVersion), DB_Versions);
     if (QString(g_CurMusicPlay.dbVersion) != DB_Versions)
         m_database->CreateDataBase(true);
+    if (LanguageID != 0)
+        SetLanguage::GetLanguageInstance()->ChangeLanguage(LanguageID);
 
     appListInit();
     m_checkDisk = new CheckDiskClass(this);
@@ -172,6 +175,7 @@ void MainWindow::mainWindowInit()
     m_loading->hide();
     // The browser is given the loading widget and the popup message.
     browserInit(content);
+    setupInit(content);
     serviceInit(content);
     m_animation = new AnimationPack(this);
     if (m_logo)
@@ -207,6 +211,7 @@ void MainWindow::timerInit()
     connect(m_groundKeyTimer, &QTimer::timeout, this, [this] {
         for (int &n : m_groundKeys)
             n = 0;
+        m_groundSequence.clear();
     });
     connect(m_wheelBusyTimer, &QTimer::timeout, this, [this] { m_wheelBusy = false; });
     connect(m_wheelErrorTimer, &QTimer::timeout, this, &MainWindow::Slot_CheckKeysErrorTimer);
@@ -302,11 +307,4 @@ void MainWindow::resetFactorySetting()
 {
     // The factory reset of the DSP: the change scanner writes block 96 once.
     BOOL_ResetFactory = true;
-}
-
-void MainWindow::setLanguageChanged()
-{
-    if (m_database)
-        m_database->update_Config(QStringLiteral("languageID"), QString::number(LanguageID));
-    g_TempData.languageID = LanguageID;
 }

@@ -15,6 +15,7 @@
 //   mainwindow_keys.cpp      key controller, steering-wheel keys, key actions
 //   mainwindow_screens.cpp   screens, history, status messages, sources, disk removal
 //   mainwindow_browser.cpp   the track browser and the phone app's list service
+//   mainwindow_setup.cpp     the setup and frequency-switch screens, languages
 //   mainwindow_service.cpp   firmware upgrade screen, diagnostics, key learning, About
 
 #include "records.h"
@@ -33,6 +34,7 @@ class CheckDiskClass;
 class CustomMessage;
 class DataBase;
 class DataCommunication;
+class DividerSwitchForm;
 class DsdDecoder;
 class ElectricCheckForm;
 class GpioCtrl;
@@ -45,6 +47,7 @@ class PopupSelect;
 class QSettings;
 class QTimer;
 class Scanner;
+class SetupForm;
 class TrackMainForm;
 class UpgradeForm;
 class WheelStudyForm;
@@ -83,6 +86,8 @@ public:
     CustomMessage *messageBox() const { return m_message; }
     CustomMessage *popupMessage() const { return m_popupMessage; }
     TrackMainForm *trackForm() const { return m_trackForm; }
+    SetupForm *setupForm() const { return m_setupForm; }
+    DividerSwitchForm *dividerForm() const { return m_dividerForm; }
     musiclist_forapp *appList() const { return m_appList; }
     UpgradeForm *upgradeForm() const { return m_upgradeForm; }
     ElectricCheckForm *electricCheckForm() const { return m_electricForm; }
@@ -141,10 +146,20 @@ public slots:
     void Mcu_Version_Error(bool mflag);
     void Mac_NotSupport(bool notSupported);
     void DaemontimeOut();
+    // The search for a cascaded unit ended (closed: without result).
+    void Close_SearchQXSys(bool closed);
+    // Reloads the texts of the screens shown after a language switch.
+    void RefreshUI();
+
     // The service pages (mainwindow_service.cpp).
     void Open_ElectricCheckGui();
     void Open_WheelStudyGui();
     void Open_AboutGui();
+
+signals:
+    // Screens of the diagnostics side, asked for by the setup screen.
+    void sig_openElectricCheck();
+    void sig_openAbout();
 
 public:
     // Playback control.
@@ -234,6 +249,15 @@ private:
     void browserInit(const QRect &content);
     void browserSlotsInit();
     void syncBrowserDisks();
+
+    // The setup and frequency-switch screens (mainwindow_setup.cpp).
+    void setupInit(const QRect &content);
+    void setupSlotsInit();
+    void openSetup();
+    void Open_FreqSwitchGui();
+    // A long press counted on the setup main page; true when it completed
+    // a sequence (the sequences open the service screens).
+    bool groundKeySequence(int key);
     void openBrowser();
     void leaveForNowPlaying();
 
@@ -310,8 +334,10 @@ private:
     QPointer<TextOpacity> m_logo; // deleted when its fade ends
     MainUSBBTForm *m_mainForm = nullptr;
     TrackMainForm *m_trackForm = nullptr;
-    CustomMessage *m_message = nullptr;      // content-area messages
-    CustomMessage *m_popupMessage = nullptr; // full-window messages
+    SetupForm *m_setupForm = nullptr;
+    DividerSwitchForm *m_dividerForm = nullptr; // screen 4
+    CustomMessage *m_message = nullptr;         // content-area messages
+    CustomMessage *m_popupMessage = nullptr;    // full-window messages
     PopupSelect *m_popupSelect = nullptr;
     Loading *m_loading = nullptr;
     AnimationPack *m_animation = nullptr;
@@ -371,6 +397,7 @@ private:
     int m_wheelRepeat = 0;       // its arrivals without a 2000 ms gap
     bool m_wheelReleased = true; // the lines were idle since the last key
     int m_groundKeys[4] = {0, 0, 0, 0};
+    QList<int> m_groundSequence;         // long presses on the setup main page, oldest first
     bool m_seekHeld[2] = {false, false}; // previous/next held since their press
     int m_tmpListKind = 0;               // what GetTempMuiscList is loading
     int m_skipsThisPass = 0;             // songs skipped since the last one that played

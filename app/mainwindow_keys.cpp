@@ -6,6 +6,7 @@
 
 #include "checkdiskclass.h"
 #include "custommessage.h"
+#include "dividerswitchform.h"
 #include "globals.h"
 #include "keypresstimer.h"
 #include "linkglobals.h"
@@ -14,6 +15,7 @@
 #include "navform.h"
 #include "popupselect.h"
 #include "scanner.h"
+#include "setupform.h"
 #include "soundfunctions.h"
 #include "trackmainform.h"
 #include "wheelstudyform.h"
@@ -107,8 +109,11 @@ void MainWindow::Process_WireKeyClicked(int key, int action)
         if (action == Pressed) {
             held = false;
         } else if (action == Held) {
+            // On the setup screen a long press counts once however long it is held.
+            const bool first = !held;
             held = true;
-            key == KeyNext ? nextPressClicked(true) : prevPressClicked(true);
+            if (first || g_CurMusicPlay.currentScreen != ScreenSetup)
+                key == KeyNext ? nextPressClicked(true) : prevPressClicked(true);
         } else if (!held) {
             key == KeyNext ? nextPressClicked(false) : prevPressClicked(false);
         } else {
@@ -290,6 +295,12 @@ void MainWindow::playPausePressClicked(bool longPress)
             playModeSwitch();
         return;
     }
+    if (g_CurMusicPlay.currentScreen == ScreenFreqSwitch) {
+        // The frequency-switch screen takes the Play key as its submit key.
+        if (m_dividerForm)
+            m_dividerForm->submit();
+        return;
+    }
     if (m_playPauseBusy)
         return;
     m_playPauseBusy = true;
@@ -336,6 +347,13 @@ void MainWindow::srcPressClicked(bool longPress)
 
 void MainWindow::knobClicked(bool longPress)
 {
+    // An open popup selector takes the knob: a press confirms it (a search
+    // in progress cannot be confirmed).
+    if (m_popupSelect && m_popupSelect->isVisible()) {
+        if (!longPress && m_popupSelect->type() != SetupForm::PopupSearching && !m_popupSelect->isBusy())
+            m_popupSelect->popupClicked();
+        return;
+    }
     if (keyBlocked())
         return;
     const int screen = g_CurMusicPlay.currentScreen;
@@ -344,7 +362,14 @@ void MainWindow::knobClicked(bool longPress)
             m_trackForm->click_Current_Row();
         return;
     }
-    if (serviceKnobClicked(screen, longPress))
+    if (screen == ScreenSetup && m_setupForm) {
+        if (!longPress || m_setupForm->currentPage() == SetupForm::PresetPage)
+            m_setupForm->click_Current_Row();
+        else
+            CountGoundKeys(KeyKnobPress);
+        return;
+    }
+    if (screen == ScreenFreqSwitch || serviceKnobClicked(screen, longPress))
         return;
     if (screen != ScreenMain) {
         qCInfo(lcApp).noquote()
@@ -359,6 +384,11 @@ void MainWindow::knobClicked(bool longPress)
 
 void MainWindow::knobChanged(bool up, int steps)
 {
+    if (m_popupSelect && m_popupSelect->isVisible()) {
+        if (!m_popupSelect->isBusy())
+            m_popupSelect->updateData(up);
+        return;
+    }
     if (keyBlocked())
         return;
     switch (g_CurMusicPlay.currentScreen) {
@@ -368,6 +398,14 @@ void MainWindow::knobChanged(bool up, int steps)
     case ScreenBrowser:
         if (m_trackForm)
             m_trackForm->change_Current_Row(up, steps);
+        break;
+    case ScreenSetup:
+        if (m_setupForm)
+            m_setupForm->change_Current_Row(up, steps);
+        break;
+    case ScreenFreqSwitch:
+        if (m_dividerForm)
+            m_dividerForm->change_Current_Row(up, steps);
         break;
     default:
         if (serviceKnobChanged(g_CurMusicPlay.currentScreen, up, steps))
@@ -432,9 +470,11 @@ void MainWindow::remoteFileManageClicked()
 // the counts reset 4000 ms after the last press.
 void MainWindow::CountGoundKeys(int key)
 {
-    if (key >= 0 && key < 4)
-        ++m_groundKeys[key];
+    const int slot = key == KeyKnobPress ? 3 : key;
+    if (slot >= 0 && slot < 4)
+        ++m_groundKeys[slot];
     m_groundKeyTimer->start(4000);
+    groundKeySequence(key);
 }
 
 // ------------------------------------------------------------ steering wheel

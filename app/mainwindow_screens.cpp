@@ -8,6 +8,7 @@
 #include "checkdiskclass.h"
 #include "custommessage.h"
 #include "datacommunication.h"
+#include "dividerswitchform.h"
 #include "electriccheckform.h"
 #include "globals.h"
 #include "linkglobals.h"
@@ -15,6 +16,7 @@
 #include "mainusbbtform.h"
 #include "navform.h"
 #include "popupselect.h"
+#include "setupform.h"
 #include "soundfunctions.h"
 #include "soundtables.h"
 #include "textopacity.h"
@@ -274,6 +276,10 @@ void MainWindow::Slot_beopenGui(int mGui)
         openBrowser();
         return;
     }
+    if (mGui == ScreenSetup) {
+        openSetup();
+        return;
+    }
     m_screenChanging = false;
     qCInfo(lcApp).noquote() << QStringLiteral("screen %1 asked for: that screen is not part of this build").arg(mGui);
     if (m_mainForm)
@@ -286,7 +292,16 @@ void MainWindow::Open_SetupGui()
         showPopup(tr("APP已连接\n不可进入设置界面"), KindNone);
         return;
     }
-    qCInfo(lcApp).noquote() << QStringLiteral("the setup screen is not part of this build");
+    if (!m_setupForm || g_CurMusicPlay.currentScreen == ScreenSetup || m_animation->isRunning() || m_screenChanging)
+        return;
+    m_screenChanging = true;
+    if (m_popupMessage && m_popupMessage->isVisible())
+        m_popupMessage->closeMessageDlg();
+    // The now-playing screen slides out and asks for the setup screen.
+    if (messageShowing())
+        QTimer::singleShot(100, this, [this] { m_mainForm->setOpacityType(ScreenSetup); });
+    else
+        m_mainForm->setOpacityType(ScreenSetup);
 }
 
 void MainWindow::Open_DiskManageGui()
@@ -314,6 +329,13 @@ void MainWindow::Hide_CurrentGuis(bool withNav, int screen)
         if (m_navForm)
             m_navForm->setType(false);
     }
+    if (id == ScreenSetup && m_setupForm) {
+        m_setupForm->hide();
+        if (m_navForm)
+            m_navForm->setType(false);
+    }
+    if (id == ScreenFreqSwitch && m_dividerForm)
+        m_dividerForm->hide();
     if (QWidget *page = servicePage(id)) {
         page->hide();
         if (m_navForm)
@@ -339,6 +361,16 @@ void MainWindow::Show_CurrentGuis(bool withNav)
             m_navForm->setWindowTitle(m_trackForm->currentTitle());
         }
     }
+    if (g_CurMusicPlay.currentScreen == ScreenSetup && m_setupForm) {
+        if (m_mainForm)
+            m_mainForm->hide();
+        m_setupForm->show();
+        m_setupForm->raise();
+        if (m_navForm) {
+            m_navForm->setType(true);
+            m_navForm->setWindowTitle(m_setupForm->currentTitle());
+        }
+    }
     if (QWidget *page = servicePage(g_CurMusicPlay.currentScreen)) {
         if (m_mainForm)
             m_mainForm->hide();
@@ -358,9 +390,13 @@ void MainWindow::CloseAllWindows(bool withNav)
     if (m_popupSelect && m_popupSelect->isVisible())
         m_popupSelect->hide();
     Hide_CurrentGuis(withNav, ScreenBrowser);
+    Hide_CurrentGuis(withNav, ScreenSetup);
+    Hide_CurrentGuis(withNav, ScreenFreqSwitch);
     Hide_CurrentGuis(withNav, ScreenMain);
     for (int screen : {ScreenElectricCheck, ScreenWheelStudy, ScreenAbout})
         Hide_CurrentGuis(withNav, screen);
+    if (m_setupForm)
+        m_setupForm->resetToMain();
     returnToRoot();
 }
 
@@ -410,6 +446,28 @@ void MainWindow::Prev_Gui_Nav(bool longPress)
     switch (g_CurMusicPlay.currentScreen) {
     case ScreenMain:
         Update_MainGui();
+        return;
+    case ScreenFreqSwitch:
+        Hide_CurrentGuis(false, ScreenFreqSwitch);
+        getPreviousInterfaceID(false);
+        g_CurMusicPlay.currentScreen =
+            InterfaceNavigationList.isEmpty() ? int(ScreenMain) : InterfaceNavigationList.last();
+        QTimer::singleShot(300, this, [this] { Show_CurrentGuis(true); });
+        return;
+    case ScreenSetup:
+        // Up one level; from the main page back to the main screen.
+        if (m_setupForm && !m_setupForm->Prev_Gui_Action())
+            return;
+        if (m_returning)
+            return;
+        m_returning = true;
+        QTimer::singleShot(450, this, [this] {
+            Hide_CurrentGuis(false, 0);
+            getPreviousInterfaceID(false);
+            g_CurMusicPlay.currentScreen =
+                InterfaceNavigationList.isEmpty() ? int(ScreenMain) : InterfaceNavigationList.last();
+            QTimer::singleShot(300, this, &MainWindow::finishScreenReturn);
+        });
         return;
     case ScreenBrowser:
         // Up one level; from the first page back to the main screen.

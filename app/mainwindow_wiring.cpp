@@ -214,5 +214,6 @@ void MainWindow::slotsInit()
     connect(m_popupSelect, &PopupSelect::sig_WheelChanged, this, [this] { m_database->update_CurWheelDefVal(); });
 
     browserSlotsInit();
+    setupSlotsInit();
     serviceSlotsInit();
 }

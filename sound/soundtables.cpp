@@ -19,7 +19,7 @@ QVector<double> makeQTable()
 
 QString translated(const char *text)
 {
-    return QCoreApplication::translate("SoundSettings", text);
+    return QCoreApplication::translate("EQLabel", text);
 }
 
 } // namespace
@@ -82,9 +82,9 @@ QString mixSourceLabel(int code)
 {
     switch (code) {
     case 1:
-        return translated(QT_TRANSLATE_NOOP("SoundSettings", "高电平"));
+        return translated(QT_TRANSLATE_NOOP("EQLabel", "高电平"));
     case 2:
-        return translated(QT_TRANSLATE_NOOP("SoundSettings", "蓝牙音乐"));
+        return translated(QT_TRANSLATE_NOOP("EQLabel", "蓝牙音乐"));
     case 3:
         return QStringLiteral("AUX");
     case 4:
@@ -92,7 +92,7 @@ QString mixSourceLabel(int code)
     case 5:
         return QStringLiteral("USB");
     default:
-        return translated(QT_TRANSLATE_NOOP("SoundSettings", "关闭"));
+        return translated(QT_TRANSLATE_NOOP("EQLabel", "关闭"));
     }
 }
 
@@ -100,17 +100,17 @@ QString cascadeSourceLabel(int code)
 {
     switch (code) {
     case 0:
-        return translated(QT_TRANSLATE_NOOP("SoundSettings", "光纤"));
+        return translated(QT_TRANSLATE_NOOP("EQLabel", "光纤"));
     case 1:
-        return translated(QT_TRANSLATE_NOOP("SoundSettings", "同轴"));
+        return translated(QT_TRANSLATE_NOOP("EQLabel", "同轴"));
     case 2:
-        return translated(QT_TRANSLATE_NOOP("SoundSettings", "蓝牙"));
+        return translated(QT_TRANSLATE_NOOP("EQLabel", "蓝牙"));
     case 4:
-        return translated(QT_TRANSLATE_NOOP("SoundSettings", "低电平"));
+        return translated(QT_TRANSLATE_NOOP("EQLabel", "低电平"));
     case 255:
-        return translated(QT_TRANSLATE_NOOP("SoundSettings", "关闭"));
+        return translated(QT_TRANSLATE_NOOP("EQLabel", "关闭"));
     default:
-        return translated(QT_TRANSLATE_NOOP("SoundSettings", "高电平"));
+        return translated(QT_TRANSLATE_NOOP("EQLabel", "高电平"));
     }
 }
 
@@ -118,17 +118,17 @@ QString slopeLabel(int index)
 {
     if (index >= 0 && index < SlopeOff)
         return QStringLiteral("%1dB/Oct").arg(6 * (index + 1));
-    return translated(QT_TRANSLATE_NOOP("SoundSettings", "关闭"));
+    return translated(QT_TRANSLATE_NOOP("EQLabel", "关闭"));
 }
 
 QString delayUnitLabel(int unit)
 {
     switch (unit) {
     case DelayUnitCm:
-        return translated(QT_TRANSLATE_NOOP("SoundSettings", "厘米"));
+        return translated(QT_TRANSLATE_NOOP("EQLabel", "厘米"));
     case DelayUnitInch:
-        return translated(QT_TRANSLATE_NOOP("SoundSettings", "英寸"));
+        return translated(QT_TRANSLATE_NOOP("EQLabel", "英寸"));
     default:
-        return translated(QT_TRANSLATE_NOOP("SoundSettings", "毫秒"));
+        return translated(QT_TRANSLATE_NOOP("EQLabel", "毫秒"));
     }
 }

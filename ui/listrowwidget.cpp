@@ -69,6 +69,19 @@ void ListRowWidget::setTitle(const QString &title)
     m_title->setText(title);
 }
 
+void ListRowWidget::setValueWidget(QWidget *widget)
+{
+    if (m_valueWidget == widget)
+        return;
+    delete m_valueWidget;
+    m_valueWidget = widget;
+    if (widget) {
+        widget->setParent(this);
+        widget->show();
+    }
+    layoutRow();
+}
+
 bool ListRowWidget::hasAdjuster() const
 {
     return m_info.type != 5 && m_info.type != 6;
@@ -104,6 +117,11 @@ void ListRowWidget::layoutRow()
     m_icon->setGeometry(0, 0, IconColumn, h);
     const int x = m_info.textX();
     int right = w - RightMargin;
+    if (m_valueWidget) {
+        const int vw = m_valueWidget->width();
+        m_valueWidget->setGeometry(w - vw, 0, vw, h);
+        right = w - vw;
+    }
     if (m_adjuster->isVisibleTo(this)) {
         m_adjuster->setGeometry(right - AdjusterWidth, 0, AdjusterWidth, h);
         right -= AdjusterWidth + 4;

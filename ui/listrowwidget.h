@@ -25,6 +25,10 @@ public:
     const ListInfo &info() const { return m_info; }
     void setInfo(const ListInfo &info);
     void setTitle(const QString &title);
+    // A value widget (a setup row's arrows and value) at the right edge; the
+    // row owns it and the title ends before it. Null removes it.
+    void setValueWidget(QWidget *widget);
+    QWidget *valueWidget() const { return m_valueWidget; }
 
     // Current row: bright text, and the title scrolls when it is too long.
     void setCurrent(bool current);
@@ -51,6 +55,7 @@ private:
     MLabel *m_title;
     QLabel *m_right;
     QLabel *m_adjuster;
+    QWidget *m_valueWidget = nullptr;
     bool m_current = false;
     bool m_disabled = false;
 };

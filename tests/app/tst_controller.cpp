@@ -3,15 +3,18 @@
 // steering-wheel keys, keys during the logo and after stand-by, the source
 // key, and a settings file of garbage.
 #include "custommessage.h"
+#include "dividerswitchform.h"
 #include "globals.h"
 #include "linkglobals.h"
 #include "mainwindow.h"
 #include "navform.h"
+#include "setupform.h"
 #include "soundfunctions.h"
 #include "testsandbox.h"
 
 #include <QFile>
 #include <QSet>
+#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
@@ -250,6 +253,76 @@ private slots:
     }
 
     // A settings file of garbage: nothing to resume, the player runs.
+    // Long presses on the setup main page: play, play, next, next opens the
+    // frequency-switch screen; play, play, previous, previous asks for the
+    // diagnostics screen; a held key counts once however many frames it
+    // repeats; other orders open nothing.
+    void setupSequences_data()
+    {
+        QTest::addColumn<QList<int>>("keys"); // long presses; 10 + key: held for three frames
+        QTest::addColumn<int>("screen");
+        QTest::addColumn<int>("diagnostics");
+        QTest::newRow("frequency switch") << QList<int>{2, 2, 1, 1} << int(ScreenFreqSwitch) << 0;
+        QTest::newRow("diagnostics") << QList<int>{2, 2, 0, 0} << int(ScreenElectricCheck) << 1;
+        QTest::newRow("other order") << QList<int>{1, 1, 2, 2} << int(ScreenSetup) << 0;
+        QTest::newRow("held next counts once") << QList<int>{2, 2, 11} << int(ScreenSetup) << 0;
+        QTest::newRow("held keys complete it") << QList<int>{2, 2, 11, 11} << int(ScreenFreqSwitch) << 0;
+    }
+    void setupSequences()
+    {
+        QFETCH(QList<int>, keys);
+        QFETCH(int, screen);
+        QFETCH(int, diagnostics);
+        Rig &rig = shared();
+        MainWindow *w = rig.w.get();
+        w->CloseAllWindows(false);
+        w->Show_CurrentGuis(true);
+        QSignalSpy diag(w, &MainWindow::sig_openElectricCheck);
+        w->Open_SetupGui();
+        QTRY_VERIFY_WITH_TIMEOUT(g_CurMusicPlay.currentScreen == ScreenSetup && !w->setupForm()->isHidden(), 10000);
+        for (int k : keys) {
+            const int key = k % 10;
+            w->Slot_wireKeyClicked(key, 1);
+            for (int i = 0; i < (k >= 10 ? 3 : 1); ++i)
+                w->Slot_wireKeyClicked(key, 2);
+            w->Slot_wireKeyClicked(key, 0);
+        }
+        QCOMPARE(int(g_CurMusicPlay.currentScreen), screen);
+        QCOMPARE(diag.count(), diagnostics);
+        QCOMPARE(!w->dividerForm()->isHidden(), screen == ScreenFreqSwitch);
+        if (screen != ScreenFreqSwitch)
+            return;
+        // The back key returns to the setup screen.
+        w->Slot_wireKeyClicked(5, 1);
+        w->Slot_wireKeyClicked(5, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(g_CurMusicPlay.currentScreen == ScreenSetup && !w->setupForm()->isHidden(), 10000);
+        QVERIFY(w->dividerForm()->isHidden());
+    }
+
+    // On the frequency-switch screen the knob picks and Play submits; the
+    // playback is not touched.
+    void frequencySwitchPlayKey()
+    {
+        Rig &rig = shared();
+        MainWindow *w = rig.w.get();
+        w->CloseAllWindows(false);
+        w->Show_CurrentGuis(true);
+        m_nCurSystem.set(47, 0);
+        w->Open_SetupGui();
+        QTRY_VERIFY_WITH_TIMEOUT(g_CurMusicPlay.currentScreen == ScreenSetup && !w->setupForm()->isHidden(), 10000);
+        w->CountGoundKeys(2);
+        w->CountGoundKeys(2);
+        w->CountGoundKeys(1);
+        w->CountGoundKeys(1);
+        QCOMPARE(int(g_CurMusicPlay.currentScreen), int(ScreenFreqSwitch));
+        w->Slot_wireKeyClicked(7, 1); // knob: 3-way
+        QCOMPARE(w->dividerForm()->choice(), 1);
+        w->Slot_wireKeyClicked(2, 1);
+        w->Slot_wireKeyClicked(2, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(int(m_nCurSystem.at(47)), 1, 5000);
+        QVERIFY(w->dividerForm()->switching());
+    }
+
     void cleanupTestCase() { m_shared.reset(); }
 
     void garbageSettings_data()

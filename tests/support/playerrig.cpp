@@ -147,9 +147,9 @@ bool PlayerRig::remove(int port, const QString &partition)
     return ok;
 }
 
-bool PlayerRig::start()
+bool PlayerRig::start(int languageId)
 {
-    return m_sb.createLibrary() && m_sb.start();
+    return m_sb.createLibrary(languageId) && m_sb.start();
 }
 
 bool PlayerRig::killPlayer()

@@ -65,8 +65,9 @@ public:
     bool insert(const QString &image, int port = 1, const QString &partition = QString());
     bool remove(int port = 1, const QString &partition = QString());
 
-    // The library is made first, so that the first start does not restart.
-    bool start();
+    // The library is made first, so that the first start does not restart;
+    // it holds the language given (0 Chinese, the source texts).
+    bool start(int languageId = 0);
     bool stop() { return m_sb.stop(); }
     int playerPid() const { return m_sb.playerPid(); }
     // kill -9 of the player; the supervisor starts it again.

@@ -66,12 +66,18 @@ int TestSandbox::run(const QString &command, const QStringList &args, QString *o
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
-bool TestSandbox::createLibrary() const
+bool TestSandbox::createLibrary(int languageId) const
 {
+    const QString db = m_dir + QStringLiteral("/run/media/mmcblk1p3/QXMusicDB.db");
     QProcess p;
     p.setStandardInputFile(sourceDir() + QStringLiteral("/resources/DataBase/default.sql"));
-    p.start(QStringLiteral("sqlite3"), {m_dir + QStringLiteral("/run/media/mmcblk1p3/QXMusicDB.db")});
-    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    p.start(QStringLiteral("sqlite3"), {db});
+    if (!p.waitForFinished(10000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return false;
+    QProcess lang;
+    lang.start(QStringLiteral("sqlite3"),
+               {db, QStringLiteral("UPDATE pre_config SET value='%1' WHERE name='languageID';").arg(languageId)});
+    return lang.waitForFinished(10000) && lang.exitStatus() == QProcess::NormalExit && lang.exitCode() == 0;
 }
 
 void TestSandbox::enter() const

@@ -26,8 +26,10 @@ public:
     bool start() const { return run(QStringLiteral("start")) == 0; }
     // Makes the library file from the schema script, as a first start would
     // (which restarts the player once); tests that start a player for other
-    // reasons call it first.
-    bool createLibrary() const;
+    // reasons call it first. The language stored is `languageId` (the
+    // script's own default is English): tests see the source texts unless
+    // they ask for another language.
+    bool createLibrary(int languageId = 0) const;
     bool stop() const { return run(QStringLiteral("stop")) == 0; }
 
     // Makes this process act inside the sandbox: the platform layer and the

@@ -294,6 +294,55 @@ void renderAll()
     }
 }
 
+// Preset EQ pictures: the curve of each factory preset (ten bands, in dB)
+// drawn by us as a smooth line over a faint 0 dB line.
+void renderPresetPictures()
+{
+    struct Curve {
+        const char *name;
+        int db[10];
+    };
+    static const Curve curves[] = {
+        {"Flat", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},       {"Pop", {-1, 0, 2, 4, 5, 4, 2, 0, -1, -1}},
+        {"Rock", {5, 4, 2, -1, -2, -1, 2, 4, 5, 5}},    {"News", {-3, -2, 0, 2, 4, 4, 3, 1, -1, -2}},
+        {"Jazz", {3, 2, 1, 2, -1, -1, 0, 1, 2, 3}},     {"Electronic", {5, 4, 1, 0, -2, 2, 1, 2, 4, 5}},
+        {"Hip-Hop", {6, 5, 2, 3, -1, -1, 1, -1, 2, 3}}, {"EasyListening", {-1, 0, 1, 2, 2, 1, 0, -1, -2, -3}},
+        {"Country", {2, 1, 0, -1, 0, 2, 3, 3, 2, 1}},   {"Classical", {4, 3, 2, 1, -1, -1, 0, 2, 3, 4}},
+        {"User", {2, 3, 1, -2, 0, 3, 1, -1, 2, 0}},
+    };
+    constexpr int W = 44;
+    constexpr int H = 36;
+    for (const Curve &c : curves) {
+        QImage img = canvas(W, H);
+        QPainter p(&img);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(0x3A, 0x44, 0x52), 1));
+        p.drawLine(QPointF(2, H / 2.0), QPointF(W - 2, H / 2.0));
+        QPainterPath path;
+        QPointF prev;
+        for (int i = 0; i < 10; ++i) {
+            const QPointF pt(3 + i * (W - 6) / 9.0, H / 2.0 - c.db[i] * (H / 2.0 - 4) / 6.0);
+            if (i == 0) {
+                path.moveTo(pt);
+            } else {
+                const double mid = (prev.x() + pt.x()) / 2;
+                path.cubicTo(QPointF(mid, prev.y()), QPointF(mid, pt.y()), pt);
+            }
+            prev = pt;
+        }
+        const bool user = QByteArray(c.name) == "User";
+        QPen pen(user ? kLight : kAccent, 2.5);
+        if (user)
+            pen.setStyle(Qt::DashLine);
+        p.setPen(pen);
+        p.drawPath(path);
+        p.end();
+        const QString name = QStringLiteral("Setup_Factory_EQ_") + QLatin1String(c.name);
+        save(img, QStringLiteral("/preset"), QStringLiteral("Resource/preset/") + name,
+             QStringLiteral("preset/") + name + QStringLiteral(".png"));
+    }
+}
+
 bool writeQrc()
 {
     QFile f(g_out + QStringLiteral("/pictures.qrc"));
@@ -301,7 +350,8 @@ bool writeQrc()
         return false;
     QTextStream s(&f);
     s << "<RCC>\n";
-    for (const QString &prefix : {QStringLiteral("/icon"), QStringLiteral("/mode"), QStringLiteral("/loading")}) {
+    for (const QString &prefix :
+         {QStringLiteral("/icon"), QStringLiteral("/mode"), QStringLiteral("/loading"), QStringLiteral("/preset")}) {
         s << "  <qresource prefix=\"" << prefix << "\">\n";
         for (const Entry &e : qAsConst(g_entries)) {
             if (e.prefix == prefix)
@@ -333,6 +383,7 @@ int main(int argc, char *argv[])
     g_out = QString::fromLocal8Bit(argv[3]);
     QDir().mkpath(g_out);
     renderAll();
+    renderPresetPictures();
     if (!g_failures.isEmpty()) {
         std::fprintf(stderr, "iconrender: failed: %s\n", qPrintable(g_failures.join(QStringLiteral(", "))));
         return 1;

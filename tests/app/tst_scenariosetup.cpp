@@ -1,0 +1,179 @@
+// The setup screen of the whole player in a sandbox, driven by the key
+// controller simulator and observed on the MCU transcript and the player's
+// log: treble and an EQ band tuned by the knob reach the DSP as write
+// frames with the new bytes; the user memory is saved and a factory preset
+// recalled.
+#include "playerrig.h"
+
+#include <QJsonObject>
+#include <QTextCodec>
+#include <QtTest>
+
+namespace {
+
+constexpr int kStartMs = 90000;
+constexpr int kStepMs = 30000;
+
+// Key controller script lines.
+const QString kPress = QStringLiteral("tap 4");
+const QString kBack = QStringLiteral("tap 5");
+const QString kPause = QStringLiteral("wait 700"); // past the short-press wait and the back debounce
+
+bool isWrite(const QJsonObject &o, int group, int item)
+{
+    return o.value("dir").toString() == QLatin1String("in") && o.value("kind").toString() == QLatin1String("write")
+           && o.value("group").toInt() == group && o.value("item").toInt() == item;
+}
+
+QString hexLe16(int v)
+{
+    return QString::asprintf("%02x%02x", v & 0xFF, (v >> 8) & 0xFF);
+}
+
+} // namespace
+
+class TstScenarioSetup : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Knob turns and presses, each given time to act.
+    void knob(PlayerRig &rig, int steps)
+    {
+        rig.keys(QStringLiteral("knob %1").arg(steps));
+        rig.keys(QStringLiteral("wait 300"));
+    }
+    void press(PlayerRig &rig, const QString &key = kPress)
+    {
+        rig.keys(key);
+        rig.keys(kPause);
+    }
+    // Long knob presses on the main screen until the log says that the
+    // setup screen opened with this title.
+    bool openSetup(PlayerRig &rig, const QString &title)
+    {
+        const QString line = QStringLiteral("setup screen opened: \"%1\"").arg(title);
+        const int before = rig.log().count(line);
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < kStartMs) {
+            rig.keys(QStringLiteral("long 4 ms=900"));
+            QElapsedTimer w;
+            w.start();
+            while (w.elapsed() < 4000) {
+                if (rig.log().count(line) > before) {
+                    rig.keys(QStringLiteral("wait 500"));
+                    return true;
+                }
+                QTest::qWait(100);
+            }
+        }
+        return false;
+    }
+
+private slots:
+    // Treble by the knob: one write of input slot 10 with 610 (from 600);
+    // band 1's gain three steps up: a write of slot 0 with 603. Then the
+    // user memory saved with the sound as it is, and the Rock preset
+    // recalled by resting on its row.
+    void tuneSaveAndRecall()
+    {
+        PlayerRig rig;
+        QVERIFY(rig.isValid());
+        QVERIFY(rig.start());
+        QVERIFY2(openSetup(rig, QStringLiteral("设置")), qPrintable(rig.diagnostics()));
+        const double t0 = rig.frames([](const QJsonObject &) { return true; }).last().value("time").toDouble();
+
+        press(rig); // sound settings
+        press(rig); // treble: edit
+        knob(rig, 1);
+        auto written = [&](int slot, int value) {
+            return rig
+                .frames(
+                    [&](const QJsonObject &o) {
+                        return isWrite(o, 3, 0) && o.value("slot").toInt() == slot && o.value("preset").toInt() == 0
+                               && o.value("payload").toString().mid(4, 4) == hexLe16(value);
+                    },
+                    t0)
+                .size();
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(written(10, 610) == 1, qPrintable(rig.diagnostics()), kStepMs);
+
+        press(rig);   // treble done
+        knob(rig, 3); // parametric EQ
+        press(rig);   // bands
+        press(rig);   // band 1
+        knob(rig, 2); // gain
+        press(rig);
+        knob(rig, 3);
+        QTRY_VERIFY2_WITH_TIMEOUT(written(0, 603) >= 1, qPrintable(rig.diagnostics()), kStepMs);
+        QCOMPARE(written(10, 610), 1);
+
+        // Sound memory, user slot: save and confirm.
+        press(rig, kBack); // editing ends
+        press(rig, kBack); // bands
+        press(rig, kBack); // sound settings
+        knob(rig, 6);      // sound memory
+        press(rig);
+        knob(rig, 1); // user setting
+        press(rig);
+        const double beforeSave = rig.frames([](const QJsonObject &) { return true; }).last().value("time").toDouble();
+        press(rig); // save
+        press(rig); // confirm
+        const QString userName =
+            QString::fromLatin1(QTextCodec::codecForName("GBK")->fromUnicode(QStringLiteral("用户自定义")).toHex());
+        auto saved = [&] {
+            const QList<QJsonObject> names = rig.frames(
+                [&](const QJsonObject &o) {
+                    return isWrite(o, 9, 0) && o.value("preset").toInt() == 13
+                           && o.value("payload").toString().startsWith(userName);
+                },
+                beforeSave);
+            const QList<QJsonObject> inputs = rig.frames(
+                [&](const QJsonObject &o) {
+                    // The whole input record: treble at slot 10 as tuned.
+                    return isWrite(o, 3, 0) && o.value("preset").toInt() == 13
+                           && o.value("payload").toString().mid(2 * (8 * 10 + 2), 4) == hexLe16(610);
+                },
+                beforeSave);
+            return !names.isEmpty() && !inputs.isEmpty();
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(saved(), qPrintable(rig.diagnostics()), kStepMs);
+
+        // Back to the main page once the confirmation has closed, then the
+        // preset EQ page.
+        rig.keys(QStringLiteral("wait 2500"));
+        for (int i = 0; i < 3; ++i)
+            press(rig, kBack);
+        knob(rig, 1);
+        press(rig);
+        const double beforeRecall =
+            rig.frames([](const QJsonObject &) { return true; }).last().value("time").toDouble();
+        // The EQ edits made the user EQ current (row 11): up to the top, then
+        // down to Rock within the rest time.
+        knob(rig, -20);
+        knob(rig, 2);
+        auto recalled = [&] {
+            const bool read = !rig.frames(
+                                      [](const QJsonObject &o) {
+                                          return o.value("dir").toString() == QLatin1String("in")
+                                                 && o.value("kind").toString() == QLatin1String("read")
+                                                 && o.value("group").toInt() == 3 && o.value("preset").toInt() == 3;
+                                      },
+                                      beforeRecall)
+                                   .isEmpty();
+            const bool current =
+                !rig.frames(
+                        [](const QJsonObject &o) {
+                            return isWrite(o, 9, 52) && o.value("payload").toString().left(2) == QLatin1String("03");
+                        },
+                        beforeRecall)
+                     .isEmpty();
+            return read && current;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(recalled(), qPrintable(rig.log().right(4000)), kStepMs);
+    }
+};
+
+QTEST_MAIN(TstScenarioSetup)
+#include "tst_scenariosetup.moc"
