@@ -25,6 +25,7 @@
 #include "navform.h"
 #include "platform.h"
 #include "popupselect.h"
+#include "setlanguage.h"
 #include "sqltext.h"
 #include "textopacity.h"
 #include "trackmainform.h"
@@ -41,7 +42,6 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QTranslator>
 
 #include <sqlite3.h>
 
@@ -736,19 +736,30 @@ void contactSheet()
         ++g_failures;
 }
 
-// The program's translation of a language (Chinese is the source).
-bool loadLanguage(QApplication &app, const QString &lang)
+// The program's translation of a language, as the player installs it
+// (Chinese is the source).
+void loadLanguage(const QString &lang)
 {
-    if (lang.isEmpty() || lang == QLatin1String("zh"))
-        return true;
-    auto *t = new QTranslator(&app);
-    for (const QString &path :
-         {QStringLiteral(":/i18n/vdx_%1.qm").arg(lang), QStringLiteral(":/i18n/%1.qm").arg(lang)}) {
-        if (t->load(path) && app.installTranslator(t))
-            return true;
+    const int id = QStringList{QStringLiteral("zh"), QStringLiteral("en"), QStringLiteral("ko")}.indexOf(lang);
+    if (id > 0) {
+        SetLanguage::GetLanguageInstance()->ChangeLanguage(id);
+        LanguageID = id;
     }
-    std::fprintf(stderr, "screens: no translation for \"%s\" in the resources: texts stay Chinese\n", qPrintable(lang));
-    return false;
+}
+
+// Shots another renderer left in the folder for this language (the setup
+// pages of vdx_setupshots) join the contact sheet.
+void adoptShots()
+{
+    if (g_lang.isEmpty())
+        return;
+    const QStringList found =
+        QDir(g_out).entryList({QStringLiteral("setup-*-") + g_lang + QStringLiteral(".png")}, QDir::Files, QDir::Name);
+    for (const QString &f : found) {
+        const QString name = f.chopped(4);
+        if (!g_shots.contains(name))
+            g_shots << name;
+    }
 }
 
 } // namespace
@@ -772,7 +783,7 @@ int main(int argc, char *argv[])
     QFile qss(QStringLiteral(":/qss/Resource/MainStyle.qss"));
     if (qss.open(QIODevice::ReadOnly))
         app.setStyleSheet(QString::fromLatin1(qss.readAll()));
-    loadLanguage(app, g_lang);
+    loadLanguage(g_lang);
     QTemporaryDir tmp;
     nowPlaying();
     navigation();
@@ -782,6 +793,7 @@ int main(int argc, char *argv[])
     statusMessages();
     servicePages(tmp.path());
     logoAndPowerOff();
+    adoptShots();
     contactSheet();
     return g_failures == 0 ? 0 : 1;
 }
