@@ -372,8 +372,7 @@ void MainWindow::knobClicked(bool longPress)
     if (screen == ScreenFreqSwitch || serviceKnobClicked(screen, longPress))
         return;
     if (screen != ScreenMain) {
-        qCInfo(lcApp).noquote()
-            << QStringLiteral("knob press on screen %1: that screen is not part of this build").arg(screen);
+        qCInfo(lcApp).noquote() << QStringLiteral("knob press on screen %1: the screen takes no knob").arg(screen);
         return;
     }
     if (longPress)
@@ -410,8 +409,8 @@ void MainWindow::knobChanged(bool up, int steps)
     default:
         if (serviceKnobChanged(g_CurMusicPlay.currentScreen, up, steps))
             break;
-        qCInfo(lcApp).noquote() << QStringLiteral("knob turn on screen %1: that screen is not part of this build")
-                                       .arg(g_CurMusicPlay.currentScreen);
+        qCInfo(lcApp).noquote()
+            << QStringLiteral("knob turn on screen %1: the screen takes no knob").arg(g_CurMusicPlay.currentScreen);
         break;
     }
 }

@@ -281,7 +281,7 @@ void MainWindow::Slot_beopenGui(int mGui)
         return;
     }
     m_screenChanging = false;
-    qCInfo(lcApp).noquote() << QStringLiteral("screen %1 asked for: that screen is not part of this build").arg(mGui);
+    qCInfo(lcApp).noquote() << QStringLiteral("screen %1 asked for: no such screen").arg(mGui);
     if (m_mainForm)
         m_mainForm->AnimationGroup(MainGuiCenter);
 }
