@@ -12,6 +12,7 @@
 #include "mainwindow.h"
 #include "navform.h"
 #include "records.h"
+#include "setupform.h"
 #include "trackmainform.h"
 #include "upgradeform.h"
 #include "wheelstudyform.h"
@@ -53,6 +54,10 @@ void MainWindow::serviceSlotsInit()
             m_dataComm->upgrade_Actions(false);
     });
     connect(m_electricForm, &ElectricCheckForm::stopmusic, this, [this] { StopPlayMusic(true, false); });
+    // The dealer row stores the current settings as the dealer preset, as
+    // the setup screen's sound memory does.
+    if (m_setupForm)
+        connect(m_electricForm, &ElectricCheckForm::savePreset, m_setupForm, &SetupForm::WritePreset_Func);
     for (QWidget *page : {static_cast<QWidget *>(m_electricForm), static_cast<QWidget *>(m_wheelStudyForm),
                           static_cast<QWidget *>(m_aboutForm)}) {
         // Each page names itself in the bar while it is the one shown.
