@@ -229,8 +229,7 @@ void Scanner::run()
     switch (m_mode) {
     case VolumeScan:
         logVolumeScan(true);
-        runVolumeScan();
-        logVolumeScan(false);
+        runVolumeScan(); // logs the end itself, before it reports it
         break;
     case ListFolder:
         runListFolder();

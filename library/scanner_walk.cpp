@@ -130,6 +130,8 @@ void Scanner::runVolumeScan()
     const bool songs = m_db && validSlot(disk) && m_db->Count_SongsFromDiskID(disk) > 0;
     const bool unfinished = m_stop;
     m_resumeByPath.clear();
+    // The end is in the log before anyone hears of it.
+    logVolumeScan(false);
     // The mounted-volume list belongs to the GUI thread.
     finish([this, disk, songs, unfinished] {
         Update_USBDisk_SongExist(disk, songs);
