@@ -296,6 +296,7 @@ private:
     void switchToUsbSource();
     // The phone player's key record: a request of PlayerKey.
     void requestBluetoothPlayer(int request);
+    bool beginUserSkip(int bluetoothKey);
     void showPopup(const QString &text, int kind);
     void closeMessage();
     bool messageShowing(int kind = KindNone) const;

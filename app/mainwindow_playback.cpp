@@ -304,20 +304,30 @@ void MainWindow::playPrevMuisc(bool mpress, bool fastprev)
     mediaPlay(g_CurMusicPlay.curIndex);
 }
 
-void MainWindow::playNextMusicStatus()
+// The common start of the user's next and previous keys: Bluetooth asks the
+// phone (false: nothing more to do here); USB mutes and tells the MCU a
+// track switch is coming (true).
+bool MainWindow::beginUserSkip(int bluetoothKey)
 {
     if (m_screenChanging)
-        return;
+        return false;
     g_TempData.transportCommand = 1;
     if (currentSource() == SourceBluetooth) {
-        requestBluetoothPlayer(PlayerKeyNext);
-        return;
+        requestBluetoothPlayer(bluetoothKey);
+        return false;
     }
     if (currentSource() != SourceUsb)
-        return;
+        return false;
     playMute(1);
     if (m_dataComm)
         m_dataComm->setTrackSwitching(3000);
+    return true;
+}
+
+void MainWindow::playNextMusicStatus()
+{
+    if (!beginUserSkip(PlayerKeyNext))
+        return;
     g_TempData.skipInProgress = true;
     stopDecoders(false);
     QTimer::singleShot(100, this, [this] { playNextMusic(true, false); });
@@ -325,18 +335,8 @@ void MainWindow::playNextMusicStatus()
 
 void MainWindow::playPrevMusicStatus()
 {
-    if (m_screenChanging)
+    if (!beginUserSkip(PlayerKeyPrevious))
         return;
-    g_TempData.transportCommand = 1;
-    if (currentSource() == SourceBluetooth) {
-        requestBluetoothPlayer(PlayerKeyPrevious);
-        return;
-    }
-    if (currentSource() != SourceUsb)
-        return;
-    playMute(1);
-    if (m_dataComm)
-        m_dataComm->setTrackSwitching(3000);
     if (g_CurMusicPlay.currentPosition - g_CurMusicPlay.startOffset < 2) {
         g_TempData.skipInProgress = true;
         stopDecoders(false);

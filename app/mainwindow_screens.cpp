@@ -458,42 +458,32 @@ void MainWindow::Prev_Gui_Nav(bool longPress)
         // Up one level; from the main page back to the main screen.
         if (m_setupForm && !m_setupForm->Prev_Gui_Action())
             return;
-        if (m_returning)
-            return;
-        m_returning = true;
-        QTimer::singleShot(450, this, [this] {
-            Hide_CurrentGuis(false, 0);
-            getPreviousInterfaceID(false);
-            g_CurMusicPlay.currentScreen =
-                InterfaceNavigationList.isEmpty() ? int(ScreenMain) : InterfaceNavigationList.last();
-            QTimer::singleShot(300, this, &MainWindow::finishScreenReturn);
-        });
-        return;
+        break;
     case ScreenBrowser:
         // Up one level; from the first page back to the main screen.
         if (m_trackForm && !m_trackForm->Prev_Gui_Action(true, true))
             return;
-        [[fallthrough]];
+        break;
     case ScreenElectricCheck:
     case ScreenWheelStudy:
     case ScreenAbout:
         if (!serviceBackAction(g_CurMusicPlay.currentScreen))
             return;
-        [[fallthrough]];
+        break;
     default:
-        // Screens above the main one return to it.
-        if (m_returning)
-            return;
-        m_returning = true;
-        QTimer::singleShot(450, this, [this] {
-            Hide_CurrentGuis(false, 0);
-            getPreviousInterfaceID(false);
-            g_CurMusicPlay.currentScreen =
-                InterfaceNavigationList.isEmpty() ? int(ScreenMain) : InterfaceNavigationList.last();
-            QTimer::singleShot(300, this, &MainWindow::finishScreenReturn);
-        });
-        return;
+        break;
     }
+    // Screens above the main one return to it.
+    if (m_returning)
+        return;
+    m_returning = true;
+    QTimer::singleShot(450, this, [this] {
+        Hide_CurrentGuis(false, 0);
+        getPreviousInterfaceID(false);
+        g_CurMusicPlay.currentScreen =
+            InterfaceNavigationList.isEmpty() ? int(ScreenMain) : InterfaceNavigationList.last();
+        QTimer::singleShot(300, this, &MainWindow::finishScreenReturn);
+    });
 }
 
 void MainWindow::finishScreenReturn()
