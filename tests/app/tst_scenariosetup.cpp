@@ -11,13 +11,10 @@
 
 namespace {
 
-constexpr int kStartMs = 90000;
 constexpr int kStepMs = 30000;
 
 // Key controller script lines.
-const QString kPress = QStringLiteral("tap 4");
 const QString kBack = QStringLiteral("tap 5");
-const QString kPause = QStringLiteral("wait 700"); // past the short-press wait and the back debounce
 
 bool isWrite(const QJsonObject &o, int group, int item)
 {
@@ -36,41 +33,6 @@ class TstScenarioSetup : public QObject
 {
     Q_OBJECT
 
-private:
-    // Knob turns and presses, each given time to act.
-    void knob(PlayerRig &rig, int steps)
-    {
-        rig.keys(QStringLiteral("knob %1").arg(steps));
-        rig.keys(QStringLiteral("wait 300"));
-    }
-    void press(PlayerRig &rig, const QString &key = kPress)
-    {
-        rig.keys(key);
-        rig.keys(kPause);
-    }
-    // Long knob presses on the main screen until the log says that the
-    // setup screen opened with this title.
-    bool openSetup(PlayerRig &rig, const QString &title)
-    {
-        const QString line = QStringLiteral("setup screen opened: \"%1\"").arg(title);
-        const int before = rig.log().count(line);
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < kStartMs) {
-            rig.keys(QStringLiteral("long 4 ms=900"));
-            QElapsedTimer w;
-            w.start();
-            while (w.elapsed() < 4000) {
-                if (rig.log().count(line) > before) {
-                    rig.keys(QStringLiteral("wait 500"));
-                    return true;
-                }
-                QTest::qWait(100);
-            }
-        }
-        return false;
-    }
-
 private slots:
     // Treble by the knob: one write of input slot 10 with 610 (from 600);
     // band 1's gain three steps up: a write of slot 0 with 603. Then the
@@ -81,12 +43,12 @@ private slots:
         PlayerRig rig;
         QVERIFY(rig.isValid());
         QVERIFY(rig.start());
-        QVERIFY2(openSetup(rig, QStringLiteral("设置")), qPrintable(rig.diagnostics()));
+        QVERIFY2(rig.openSetup(QStringLiteral("设置")), qPrintable(rig.diagnostics()));
         const double t0 = rig.frames([](const QJsonObject &) { return true; }).last().value("time").toDouble();
 
-        press(rig); // sound settings
-        press(rig); // treble: edit
-        knob(rig, 1);
+        rig.press(); // sound settings
+        rig.press(); // treble: edit
+        rig.knob(1);
         auto written = [&](int slot, int value) {
             return rig
                 .frames(
@@ -99,27 +61,27 @@ private slots:
         };
         QTRY_VERIFY2_WITH_TIMEOUT(written(10, 610) == 1, qPrintable(rig.diagnostics()), kStepMs);
 
-        press(rig);   // treble done
-        knob(rig, 3); // parametric EQ
-        press(rig);   // bands
-        press(rig);   // band 1
-        knob(rig, 2); // gain
-        press(rig);
-        knob(rig, 3);
+        rig.press(); // treble done
+        rig.knob(3); // parametric EQ
+        rig.press(); // bands
+        rig.press(); // band 1
+        rig.knob(2); // gain
+        rig.press();
+        rig.knob(3);
         QTRY_VERIFY2_WITH_TIMEOUT(written(0, 603) >= 1, qPrintable(rig.diagnostics()), kStepMs);
         QCOMPARE(written(10, 610), 1);
 
         // Sound memory, user slot: save and confirm.
-        press(rig, kBack); // editing ends
-        press(rig, kBack); // bands
-        press(rig, kBack); // sound settings
-        knob(rig, 6);      // sound memory
-        press(rig);
-        knob(rig, 1); // user setting
-        press(rig);
+        rig.press(kBack); // editing ends
+        rig.press(kBack); // bands
+        rig.press(kBack); // sound settings
+        rig.knob(6);      // sound memory
+        rig.press();
+        rig.knob(1); // user setting
+        rig.press();
         const double beforeSave = rig.frames([](const QJsonObject &) { return true; }).last().value("time").toDouble();
-        press(rig); // save
-        press(rig); // confirm
+        rig.press(); // save
+        rig.press(); // confirm
         const QString userName =
             QString::fromLatin1(QTextCodec::codecForName("GBK")->fromUnicode(QStringLiteral("用户自定义")).toHex());
         auto saved = [&] {
@@ -144,15 +106,15 @@ private slots:
         // preset EQ page.
         rig.keys(QStringLiteral("wait 2500"));
         for (int i = 0; i < 3; ++i)
-            press(rig, kBack);
-        knob(rig, 1);
-        press(rig);
+            rig.press(kBack);
+        rig.knob(1);
+        rig.press();
         const double beforeRecall =
             rig.frames([](const QJsonObject &) { return true; }).last().value("time").toDouble();
         // The EQ edits made the user EQ current (row 11): up to the top, then
         // down to Rock within the rest time.
-        knob(rig, -20);
-        knob(rig, 2);
+        rig.knob(-20);
+        rig.knob(2);
         auto recalled = [&] {
             const bool read = !rig.frames(
                                       [](const QJsonObject &o) {

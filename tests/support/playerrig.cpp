@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QSettings>
+#include <QTest>
 #include <QThread>
 
 #include <csignal>
@@ -170,6 +171,39 @@ void PlayerRig::mcu(const QString &line)
     QFile f(m_sb.dir() + QStringLiteral("/var/run/mcu.ctl"));
     if (f.open(QIODevice::Append))
         f.write(line.toUtf8() + '\n');
+}
+
+void PlayerRig::knob(int steps)
+{
+    keys(QStringLiteral("knob %1").arg(steps));
+    keys(QStringLiteral("wait 300"));
+}
+
+void PlayerRig::press(const QString &key)
+{
+    keys(key);
+    keys(QStringLiteral("wait 700"));
+}
+
+bool PlayerRig::openSetup(const QString &title, int timeoutMs)
+{
+    const QString line = QStringLiteral("setup screen opened: \"%1\"").arg(title);
+    const int before = log().count(line);
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < timeoutMs) {
+        keys(QStringLiteral("long 4 ms=900"));
+        QElapsedTimer w;
+        w.start();
+        while (w.elapsed() < 4000) {
+            if (log().count(line) > before) {
+                keys(QStringLiteral("wait 500"));
+                return true;
+            }
+            QTest::qWait(100);
+        }
+    }
+    return false;
 }
 
 void PlayerRig::readTranscript()

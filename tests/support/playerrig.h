@@ -76,6 +76,14 @@ public:
     // Key controller script and MCU control lines.
     void keys(const QString &line);
     void mcu(const QString &line);
+    // Steps through the screens: a knob turn or a key tap ("tap 4" the knob
+    // press), each followed by a wait that lets it act (past the short-press
+    // wait and the back key's debounce).
+    void knob(int steps);
+    void press(const QString &key = QStringLiteral("tap 4"));
+    // Long knob presses on the main screen until the log says that the setup
+    // screen opened with this title; false when it did not within timeoutMs.
+    bool openSetup(const QString &title, int timeoutMs = 90000);
 
     // Every now-playing packet so far, oldest first.
     QList<NowPlaying> packets();
