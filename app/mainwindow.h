@@ -297,6 +297,7 @@ private:
     // The phone player's key record: a request of PlayerKey.
     void requestBluetoothPlayer(int request);
     bool beginUserSkip(int bluetoothKey);
+    void takeOverForRequest();
     void showPopup(const QString &text, int kind);
     void closeMessage();
     bool messageShowing(int kind = KindNone) const;

@@ -459,11 +459,11 @@ void MainWindow::Song_Fast_Rewind()
 
 // ------------------------------------------------------------ play requests
 
-void MainWindow::playSelectedSong(int index)
+// What every play request does first: the track-switch notice, what plays
+// stopped, the initial list build and Bluetooth let go, MCU indicators held
+// off, the player's own source current, the now-playing screen reset.
+void MainWindow::takeOverForRequest()
 {
-    if (m_selectBusy)
-        return;
-    m_selectBusy = true;
     if (m_dataComm)
         m_dataComm->setTrackSwitching(3000);
     StopPlayMusic(true, false);
@@ -475,6 +475,14 @@ void MainWindow::playSelectedSong(int index)
     switchToUsbSource();
     if (m_mainForm)
         m_mainForm->resetUSBGui(true, true);
+}
+
+void MainWindow::playSelectedSong(int index)
+{
+    if (m_selectBusy)
+        return;
+    m_selectBusy = true;
+    takeOverForRequest();
     leaveForNowPlaying();
     Show_CurrentGuis(true);
     g_TempData.resumePending = false;
@@ -493,17 +501,7 @@ void MainWindow::playSelectedSong(int index)
 
 void MainWindow::PlaySingleSong(const MediaObjectInfo &item, bool toMain, bool flag)
 {
-    if (m_dataComm)
-        m_dataComm->setTrackSwitching(3000);
-    StopPlayMusic(true, false);
-    m_pauseCheckTimer->stop();
-    m_checkDisk->StopInitplaylist();
-    if (currentSource() == SourceBluetooth)
-        g_TempData.bleRequestedState = 2;
-    SetDelayRevLampData(2500);
-    switchToUsbSource();
-    if (m_mainForm)
-        m_mainForm->resetUSBGui(true, true);
+    takeOverForRequest();
     if (toMain) {
         leaveForNowPlaying();
         Show_CurrentGuis(true);

@@ -346,5 +346,8 @@ QString PlayerRig::diagnostics()
     const QString l = log();
     out += QStringLiteral("--- player log (end):\n") + l.right(3000);
     out += QStringLiteral("--- supervisor:\n") + m_sb.readFile(QStringLiteral("var/log/supervisor.log")).right(1000);
+    out += QStringLiteral("--- MCU simulator (end):\n")
+           + m_sb.readFile(QStringLiteral("var/log/ttyS4-sim.out")).right(1000)
+           + m_sb.readFile(QStringLiteral("var/log/mcu-transcript.jsonl")).right(2500);
     return out;
 }
