@@ -133,6 +133,10 @@ void DataCommunication::UpCascadeMCUPreset(int preset)
     int progress = 0;
     for (const CasRead &r : reads)
         GetSendReadData(r.group, r.item, r.slot, preset, ++progress, TARGET_CASCADE, 1);
+    // The progress bar runs to the last answer and ends in "成功"; a unit
+    // that stops answering ends it in "失败".
+    m_progress = progress;
+    emit showProcessBar(19);
 }
 
 void DataCommunication::SendCasSYSID(int block)

@@ -28,6 +28,12 @@ constexpr int kRateCodes[2] = {9, 11};
 
 using Row = SetupForm::Row;
 
+const char *const kCarTypeNames[SetupForm::CarTypes] = {
+    QT_TRANSLATE_NOOP("SetupForm", "小型两厢"), QT_TRANSLATE_NOOP("SetupForm", "小型三厢"),
+    QT_TRANSLATE_NOOP("SetupForm", "中型三厢"), QT_TRANSLATE_NOOP("SetupForm", "大型三厢"),
+    QT_TRANSLATE_NOOP("SetupForm", "小型SUV"),  QT_TRANSLATE_NOOP("SetupForm", "中大型SUV"),
+};
+
 // Row helpers: a menu row, a value row, an action row.
 Row menu(const char *text, SetupForm::Page page, int arg = 0)
 {
@@ -245,6 +251,11 @@ QVector<SetupForm::Row> SetupForm::pageRows() const
                 rows.append(value(QT_TR_NOOP("混音音源"), EdCasMixer));
             if (Is_Sub_Model() || model == 3)
                 rows.append(value(QT_TR_NOOP("重低音级别"), EdCasSubLevel));
+            // Model 4 keeps no presets.
+            if (model != 4 && model <= 12) {
+                for (int t = 0; t < CarTypes; ++t)
+                    rows.append(value(kCarTypeNames[t], ActCasPreset, t));
+            }
         }
         break;
     case BluetoothPage:
@@ -337,6 +348,8 @@ void SetupForm::rebuild(int keepRow)
         // A state row shows its value as plain text: nothing to turn.
         if (r.code == ShowBtState)
             info.rightText = valueText(r);
+        if (r.code == ActCasPreset && r.arg == m_carType)
+            info.rightText = tr("当前");
         // The About and learning rows open a screen.
         if (r.code == ActAbout || r.code == ActWheelLearning)
             info.type = 0;
@@ -601,6 +614,7 @@ bool SetupForm::stepRow(const Row &row, bool up)
             emit checkDSPModel();
         } else {
             m_nCurSystem.set(kCascadeByte, 0);
+            m_carType = -1;
             emit closeCAS(false);
             refreshPage();
         }
@@ -744,6 +758,11 @@ void SetupForm::click_Current_Row()
     case ActRecallMemory:
         ReadPreset_Func(r.arg);
         break;
+    case ActCasPreset:
+        m_carType = r.arg;
+        emit readCASPreset(carTypePreset(r.arg));
+        refreshPage();
+        break;
     default:
         break;
     }
@@ -873,7 +892,8 @@ void SetupForm::Update_LampMainGain(int gain)
 
 void SetupForm::cascadeSearchOver(bool found)
 {
-    Q_UNUSED(found);
+    if (!found)
+        m_carType = -1;
     if (m_popup && m_popup->type() == PopupSearching)
         m_popup->hide();
     if (currentPage() == TaveloPage)

@@ -30,6 +30,11 @@ public:
     static constexpr int Height = 285;
     // The cascaded unit's rows ignore its reports this long after an edit.
     static constexpr int CascadeEditMs = 2000;
+    // The cascaded unit's page lists car types; each loads one of the unit's
+    // stored presets: car type t (0..5) is preset t + 1 (preset 0 is the
+    // unit's live set; every model that has presets keeps at least 1..6).
+    static constexpr int CarTypes = 6;
+    static int carTypePreset(int type) { return type + 1; }
 
     enum Page {
         MainPage,
@@ -98,6 +103,7 @@ public:
         ActSaveMemory,
         ActRecallMemory,
         ActWheelLearning,
+        ActCasPreset, // arg: car type 0..5
         // A row that only shows a state.
         ShowBtState,
     };
@@ -223,4 +229,5 @@ private:
     bool m_editing = false;
     int m_rateChoice = -1; // sample-rate row: the rate offered (index into the list)
     int m_pendingSlot = 0; // sound memory slot waiting for its confirmation
+    int m_carType = -1;    // the cascaded unit's car type chosen since it was found
 };

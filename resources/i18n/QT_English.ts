@@ -69,7 +69,7 @@
     </message>
     <message>
         <source>请按“Play”按键完成设定。</source>
-        <translation>Please press "Play" to finish this setup.</translation>
+        <translation>Please press &quot;Play&quot; to finish this setup.</translation>
     </message>
     <message>
         <source>正在切换，请稍后</source>
@@ -633,7 +633,7 @@ The system will restart after the switch.</translation>
         <source>请确认是否需要恢复原厂设置？
 恢复后不可还原。</source>
         <translation>Are you sure you want to restore the factory settings?
-You can't undo this action.</translation>
+You can&apos;t undo this action.</translation>
     </message>
     <message>
         <source>确认保存当前音效</source>
@@ -652,6 +652,34 @@ please wait...</translation>
     <message>
         <source>确定</source>
         <translation>OK</translation>
+    </message>
+    <message>
+        <source>小型两厢</source>
+        <translation>Small hatchback</translation>
+    </message>
+    <message>
+        <source>小型三厢</source>
+        <translation>Small sedan</translation>
+    </message>
+    <message>
+        <source>中型三厢</source>
+        <translation>Mid-size sedan</translation>
+    </message>
+    <message>
+        <source>大型三厢</source>
+        <translation>Large sedan</translation>
+    </message>
+    <message>
+        <source>小型SUV</source>
+        <translation>Small SUV</translation>
+    </message>
+    <message>
+        <source>中大型SUV</source>
+        <translation>Mid/large SUV</translation>
+    </message>
+    <message>
+        <source>当前</source>
+        <translation>Current</translation>
     </message>
 </context>
 <context>

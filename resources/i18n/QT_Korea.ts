@@ -69,7 +69,7 @@
     </message>
     <message>
         <source>请按“Play”按键完成设定。</source>
-        <translation>설정을 마치려면 "Play" 버튼을 누르십시오.</translation>
+        <translation>설정을 마치려면 &quot;Play&quot; 버튼을 누르십시오.</translation>
     </message>
     <message>
         <source>正在切换，请稍后</source>
@@ -652,6 +652,34 @@
     <message>
         <source>确定</source>
         <translation>확인</translation>
+    </message>
+    <message>
+        <source>小型两厢</source>
+        <translation>소형 해치백</translation>
+    </message>
+    <message>
+        <source>小型三厢</source>
+        <translation>소형 세단</translation>
+    </message>
+    <message>
+        <source>中型三厢</source>
+        <translation>중형 세단</translation>
+    </message>
+    <message>
+        <source>大型三厢</source>
+        <translation>대형 세단</translation>
+    </message>
+    <message>
+        <source>小型SUV</source>
+        <translation>소형 SUV</translation>
+    </message>
+    <message>
+        <source>中大型SUV</source>
+        <translation>중대형 SUV</translation>
+    </message>
+    <message>
+        <source>当前</source>
+        <translation>현재</translation>
     </message>
 </context>
 <context>

@@ -20,6 +20,8 @@ private slots:
     void cascadeStatus_data();
     void cascadeStatus();
     void cascadeRefusalKeepsTheQueuesInStep();
+    void cascadePresetUpload_data();
+    void cascadePresetUpload();
 };
 
 void TstDataCommunicationCascade::cascadeDetection_data()
@@ -221,6 +223,55 @@ void TstDataCommunicationCascade::cascadeRefusalKeepsTheQueuesInStep()
     QCOMPARE(keys(m_dc->queuedCascadeFrames()), QStringList{"r 9/24/0 p0 t10"});
     QCOMPARE(m_nCasSystem.bytes(8, 8), QByteArray(8, '\x05'));
     QCOMPARE(m_dc->failureCount(), 0);
+}
+
+void TstDataCommunicationCascade::cascadePresetUpload_data()
+{
+    QTest::addColumn<int>("model");
+    QTest::addColumn<int>("preset");
+    QTest::addColumn<QStringList>("reads"); // empty: nothing is asked
+    QTest::newRow("model 0, preset 3") << 0 << 3 << QStringList{"r 9/2/0 p3 t10", "r 9/5/0 p3 t10"};
+    QTest::newRow("model 1, preset 6") << 1 << 6 << QStringList{"r 4/4/119 p6 t10", "r 9/2/0 p6 t10", "r 9/5/0 p6 t10"};
+    QTest::newRow("model 9, preset 1") << 9 << 1 << QStringList{"r 9/2/0 p1 t10", "r 9/5/0 p1 t10", "r 9/9/0 p1 t10"};
+    QTest::newRow("no unit") << -1 << 1 << QStringList{};
+    QTest::newRow("preset past the table") << 0 << int(Image::CasPresets) << QStringList{};
+}
+
+// A stored preset of the cascaded unit loaded: its settings are read with
+// the preset's number, the progress bar runs to the last answer, and only
+// then is the unit live again.
+void TstDataCommunicationCascade::cascadePresetUpload()
+{
+    QFETCH(int, model);
+    QFETCH(int, preset);
+    QFETCH(QStringList, reads);
+    m_nCasModel = model;
+    m_nCurSystem.set(43, 1);
+    m_dc->bufData()->setCascadeActive(true);
+    QSignalSpy bar(m_dc.get(), &DataCommunication::showProcessBar);
+    QSignalSpy percent(m_dc.get(), &DataCommunication::submitPersent);
+    QSignalSpy lamp(m_dc.get(), &DataCommunication::sig_caslamp);
+    m_dc->UpCascadeMCUPreset(preset);
+    QCOMPARE(keys(m_dc->queuedCascadeFrames()), reads);
+    if (reads.isEmpty()) {
+        QCOMPARE(bar.count(), 0);
+        QVERIFY(m_dc->bufData()->cascadeActive());
+        return;
+    }
+    QCOMPARE(bar.count(), 1);
+    QCOMPARE(bar.at(0).at(0).toInt(), 19);
+    QCOMPARE(m_dc->GetProgresPos(), reads.size());
+    QVERIFY(!m_dc->bufData()->cascadeActive());
+    for (int i = 0; i < reads.size(); ++i) {
+        QCOMPARE(lamp.count(), 0);
+        answerHead(FRAME_DATA, QByteArray(i == 0 && model == 1 ? 296 : 8, char(0x40 + i)));
+        QCOMPARE(percent.count(), i + 1);
+        QCOMPARE(percent.last().at(0).toInt(), i + 1);
+    }
+    QCOMPARE(lamp.count(), 1);
+    QVERIFY(m_dc->bufData()->cascadeActive());
+    QCOMPARE(m_dc->bufData()->cascadePreset(), preset);
+    QVERIFY(m_dc->queuedCascadeFrames().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TstDataCommunicationCascade)

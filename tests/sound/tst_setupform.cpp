@@ -415,6 +415,57 @@ private slots:
         QCOMPARE(m_form->rowCount(), 1);
     }
 
+    // The car types on the cascaded unit's page: each loads its own stored
+    // preset of the unit and is marked current; a unit without presets has
+    // none, and the mark goes with the unit.
+    void carTypePresets_data()
+    {
+        QTest::addColumn<int>("model");
+        QTest::addColumn<bool>("listed");
+        QTest::newRow("model 0") << 0 << true;
+        QTest::newRow("model 1 (16 presets)") << 1 << true;
+        QTest::newRow("model 9") << 9 << true;
+        QTest::newRow("model 4: no presets") << 4 << false;
+    }
+    void carTypePresets()
+    {
+        QFETCH(int, model);
+        QFETCH(bool, listed);
+        QSignalSpy read(m_form, &SetupForm::readCASPreset);
+        m_nCasModel = model;
+        m_nCurSystem.set(43, 1);
+        open({SetupForm::GeneralPage, SetupForm::TaveloPage});
+        QList<int> rows;
+        for (int i = 0; i < m_form->rowCount(); ++i) {
+            if (m_form->rowCode(i) == SetupForm::ActCasPreset)
+                rows << i;
+        }
+        if (!listed) {
+            QVERIFY(rows.isEmpty());
+            return;
+        }
+        QCOMPARE(rows.size(), int(SetupForm::CarTypes));
+        QCOMPARE(m_form->rowText(rows.first()), QStringLiteral("小型两厢"));
+        QCOMPARE(m_form->rowText(rows.last()), QStringLiteral("中大型SUV"));
+        // Knob down to the third car type and press it.
+        for (int i = 0; i < 20 && m_form->currentRow() != rows[2]; ++i)
+            m_form->change_Current_Row(true);
+        m_form->click_Current_Row();
+        QCOMPARE(read.count(), 1);
+        QCOMPARE(read.at(0).at(0).toInt(), 3);
+        QCOMPARE(m_form->currentRow(), rows[2]);
+        QCOMPARE(m_form->list()->rowInfo(rows[2]).rightText, QStringLiteral("当前"));
+        QVERIFY(m_form->list()->rowInfo(rows[0]).rightText.isEmpty());
+        // The unit gone: its rows and the mark go too.
+        m_form->cascadeSearchOver(false);
+        m_nCurSystem.set(43, 0);
+        m_form->refreshPage();
+        QCOMPARE(m_form->rowCount(), 1);
+        m_nCurSystem.set(43, 1);
+        m_form->refreshPage();
+        QVERIFY(m_form->list()->rowInfo(rows[2]).rightText.isEmpty());
+    }
+
     // A new pull-up strength forgets every learned wheel key.
     void pullUpClearsLearnedKeys()
     {

@@ -102,7 +102,7 @@ private slots:
         m_nCurSystem.set(47, threeWay ? 1 : 0);
         m_nCurSystem.set(33, 1);
         m_nCurSystem.set(43, 1);
-        m_nCasModel = 4;
+        m_nCasModel = 8; // every row of the cascaded unit, its car types too
         QStringList problems;
 
         QWidget window;

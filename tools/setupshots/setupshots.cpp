@@ -80,7 +80,7 @@ void setupCar(bool threeWay)
     m_nCurSystem.set(SysByte::SampleRate, 11);
     m_nCurSystem.set(24, 3);
     m_nCurSystem.set(43, 1);
-    m_nCasModel = 4;
+    m_nCasModel = 8; // every row of the cascaded unit, its car types too
 }
 
 struct Screen {
@@ -176,6 +176,12 @@ void renderLanguage(int language)
             shoot(s.root, QStringLiteral("dimmer"));
             s.open({P::GeneralPage, P::TaveloPage});
             shoot(s.root, QStringLiteral("tavelo"));
+            // Down to the car types; the third one loaded.
+            s.form->selectRowByCode(P::ActCasPreset);
+            s.form->change_Current_Row(true, 2);
+            s.form->click_Current_Row();
+            s.form->change_Current_Row(true, 3);
+            shoot(s.root, QStringLiteral("tavelo-cartypes"));
             s.open({P::GeneralPage, P::SpdifPage});
             shoot(s.root, QStringLiteral("spdif"));
             s.open({P::GeneralPage});
