@@ -398,6 +398,7 @@ private:
     int m_wheelLastKey = -1;     // last recognised steering-wheel key
     int m_wheelRepeat = 0;       // its arrivals without a 2000 ms gap
     bool m_wheelReleased = true; // the lines were idle since the last key
+    bool m_wheelStray = false;   // this press's reading that is no key was logged
     int m_groundKeys[4] = {0, 0, 0, 0};
     QList<int> m_groundSequence;         // long presses on the setup main page, oldest first
     bool m_seekHeld[2] = {false, false}; // previous/next held since their press

@@ -498,8 +498,16 @@ int MainWindow::wheelKeyFor(unsigned char value, bool ladder2)
 void MainWindow::Wheel_Control(unsigned char value, bool ladder2)
 {
     const int best = wheelKeyFor(value, ladder2);
-    if (best < 0)
+    if (best < 0) {
+        // Once a press: what a technician compares with the learned values
+        // when a wheel key does nothing.
+        if (!m_wheelStray)
+            qCInfo(lcApp).noquote() << QStringLiteral("steering-wheel reading %1 on line %2 is no learned key")
+                                           .arg(value)
+                                           .arg(ladder2 ? 2 : 1);
+        m_wheelStray = true;
         return;
+    }
     if (m_standby || (m_wireThread && m_wireThread->powerOff())) {
         // Wakeup_machine: the key only wakes the unit.
         SetMacPowerOff(false, true);
@@ -529,6 +537,11 @@ void MainWindow::Wheel_Control(unsigned char value, bool ladder2)
     // Volume keys repeat while held; the others act once per press.
     const bool firstOfPress = m_wheelReleased;
     m_wheelReleased = false;
+    if (firstOfPress)
+        qCInfo(lcApp).noquote() << QStringLiteral("steering-wheel key %1 pressed: reading %2 on line %3")
+                                       .arg(best)
+                                       .arg(value)
+                                       .arg(ladder2 ? 2 : 1);
     switch (best) {
     case 0:
     case 1:

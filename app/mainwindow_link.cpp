@@ -278,6 +278,7 @@ void MainWindow::Process_CascadeStudy()
     const bool active2 = qAbs(line2 - int(g_TempData.wheelAd2)) > 3;
     if (!active1 && !active2) {
         m_wheelReleased = true;
+        m_wheelStray = false;
         return;
     }
     if (active2)

@@ -2,7 +2,7 @@
 // controller simulator and observed on the MCU transcript and the player's
 // log: treble and an EQ band tuned by the knob reach the DSP as write
 // frames with the new bytes; the user memory is saved and a factory preset
-// recalled.
+// recalled; the diagnostic page stores the sound as the dealer preset.
 #include "playerrig.h"
 
 #include <QJsonObject>
@@ -134,6 +134,69 @@ private slots:
             return read && current;
         };
         QTRY_VERIFY2_WITH_TIMEOUT(recalled(), qPrintable(rig.log().right(4000)), kStepMs);
+    }
+
+    // The diagnostic page's dealer row: with treble tuned to 610, long
+    // presses of play, play, previous, previous on the setup main page open
+    // the page; its second row stores the sound as the dealer preset (12),
+    // named "经销商定义" in GBK, with the treble as tuned.
+    void dealerRowStoresTheSound()
+    {
+        PlayerRig rig;
+        QVERIFY(rig.isValid());
+        QVERIFY(rig.start());
+        QVERIFY2(rig.openSetup(QStringLiteral("设置")), qPrintable(rig.diagnostics()));
+        const double t0 = rig.frames([](const QJsonObject &) { return true; }).last().value("time").toDouble();
+        rig.press(); // sound settings
+        rig.press(); // treble: edit
+        rig.knob(1);
+        auto trebleWritten = [&] {
+            return !rig.frames(
+                           [](const QJsonObject &o) {
+                               return isWrite(o, 3, 0) && o.value("slot").toInt() == 10
+                                      && o.value("preset").toInt() == 0
+                                      && o.value("payload").toString().mid(4, 4) == hexLe16(610);
+                           },
+                           t0)
+                        .isEmpty();
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(trebleWritten(), qPrintable(rig.diagnostics()), kStepMs);
+        rig.press();      // treble done
+        rig.press(kBack); // main page
+
+        const QString asked = QStringLiteral("diagnostics screen asked for");
+        for (const char *key : {"2", "2", "0", "0"}) {
+            rig.keys(QStringLiteral("long %1 ms=900").arg(QLatin1String(key)));
+            rig.keys(QStringLiteral("wait 300"));
+        }
+        QTRY_VERIFY2_WITH_TIMEOUT(rig.log().contains(asked), qPrintable(rig.diagnostics()), kStepMs);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.log().contains(QStringLiteral("service screen 5 opened")), kStepMs);
+        const double beforeSave = rig.frames([](const QJsonObject &) { return true; }).last().value("time").toDouble();
+        rig.knob(1); // dealer setting
+        rig.press();
+        const QString dealerName =
+            QString::fromLatin1(QTextCodec::codecForName("GBK")->fromUnicode(QStringLiteral("经销商定义")).toHex());
+        auto stored = [&] {
+            const bool named = !rig.frames(
+                                       [&](const QJsonObject &o) {
+                                           return isWrite(o, 9, 0) && o.value("preset").toInt() == 12
+                                                  && o.value("payload").toString().startsWith(dealerName);
+                                       },
+                                       beforeSave)
+                                    .isEmpty();
+            // The whole input record: treble at slot 10 as tuned.
+            const bool input =
+                !rig.frames(
+                        [](const QJsonObject &o) {
+                            return isWrite(o, 3, 0) && o.value("preset").toInt() == 12
+                                   && o.value("payload").toString().mid(2 * (8 * 10 + 2), 4) == hexLe16(610);
+                        },
+                        beforeSave)
+                     .isEmpty();
+            return named && input;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(stored(), qPrintable(rig.diagnostics()), kStepMs);
+        QVERIFY(rig.log().contains(QStringLiteral("diagnostics: the current settings become the dealer preset")));
     }
 };
 
