@@ -12,6 +12,7 @@
 #include <QThread>
 
 #include <csignal>
+#include <cstdio>
 #include <unistd.h>
 
 namespace {
@@ -349,5 +350,8 @@ QString PlayerRig::diagnostics()
     out += QStringLiteral("--- MCU simulator (end):\n")
            + m_sb.readFile(QStringLiteral("var/log/ttyS4-sim.out")).right(1000)
            + m_sb.readFile(QStringLiteral("var/log/mcu-transcript.jsonl")).right(2500);
+    // Qt Test cuts a failure's message to about 1 KB: the whole text goes
+    // to the test's error output as well.
+    std::fputs(qPrintable(QStringLiteral("=== player diagnostics\n") + out + QStringLiteral("\n=== end\n")), stderr);
     return out;
 }

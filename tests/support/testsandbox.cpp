@@ -3,11 +3,14 @@
 #include "globals.h"
 #include "platform.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -43,6 +46,18 @@ TestSandbox::~TestSandbox()
     if (!m_dir.isEmpty()) {
         if (Platform::sandboxDir() == m_dir)
             leave();
+        // VDX_KEEP_LOGS=DIR keeps each sandbox's logs (player, simulators,
+        // transcripts) under DIR for a look after a failure.
+        const QString keep = qEnvironmentVariable("VDX_KEEP_LOGS");
+        if (!keep.isEmpty()) {
+            stop();
+            const QString to = QStringLiteral("%1/%2-%3").arg(keep, QFileInfo(m_tmp.path()).fileName()).arg(getpid());
+            QDir().mkpath(to);
+            QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-r"), m_dir + QStringLiteral("/var/log"), to});
+            QFile::copy(m_dir + QStringLiteral("/run/media/mmcblk1p3/log_730.txt"),
+                        to + QStringLiteral("/log_730.txt"));
+            qInfo("sandbox logs kept in %s", qPrintable(to));
+        }
         run(QStringLiteral("destroy"));
     }
 }
