@@ -488,6 +488,7 @@ void MainWindow::Prev_Gui_Nav(bool longPress)
 
 void MainWindow::finishScreenReturn()
 {
+    qCInfo(lcApp).noquote() << QStringLiteral("back on screen %1").arg(g_CurMusicPlay.currentScreen);
     Show_CurrentGuis(true);
     if (m_navForm)
         m_navForm->updateWindowTitle();

@@ -135,13 +135,16 @@ private:
         key(QStringLiteral("tap ") + kKnob);
         return waitLog(QStringLiteral("browser opened on"));
     }
-    // Back to the main screen from a page `depth` levels deep.
-    void closeBrowser(int depth)
+    // Back to the main screen from a page `depth` levels deep; returns
+    // once the main screen is back, so that the next step (a phone-app
+    // request, another key) does not meet the screens still moving.
+    bool closeBrowser(int depth)
     {
         for (int i = 0; i <= depth; ++i) {
             key(QStringLiteral("tap ") + kBack);
             key(QStringLiteral("wait 900"));
         }
+        return waitLog(QStringLiteral("back on screen 1"));
     }
     // The song the browser says it played, once the car hears it.
     NowPlaying waitChosen(double since)
@@ -252,7 +255,7 @@ void TstScenarioBrowser::folderDownToASong()
     // The browser kept its place: back up to the main screen from Jazz.
     QVERIFY(openBrowser());
     QVERIFY(lastLog(QStringLiteral("browser opened on")).contains(QStringLiteral("Jazz")));
-    closeBrowser(3);
+    QVERIFY(closeBrowser(3));
 }
 
 void TstScenarioBrowser::everySearchDownToASong_data()
@@ -293,7 +296,7 @@ void TstScenarioBrowser::everySearchDownToASong()
     QCOMPARE(libraryValue(*m_rig, QStringLiteral("select value from pre_config where name='musiclistType';")),
              QStringLiteral("2"));
     QVERIFY(openBrowser());
-    closeBrowser(category ? 3 : 2);
+    QVERIFY(closeBrowser(category ? 3 : 2));
 }
 
 void TstScenarioBrowser::reentryReadsNothing()
@@ -308,7 +311,7 @@ void TstScenarioBrowser::reentryReadsNothing()
     key(QStringLiteral("wait 900"));
     pressRow(0);
     QVERIFY2(waitLog(QStringLiteral("browser: \"艺术家\" again")), qPrintable(m_rig->log().right(2000)));
-    closeBrowser(2);
+    QVERIFY(closeBrowser(2));
 }
 
 // The phone app, through the MCU: the disk list, every page of a disk,
