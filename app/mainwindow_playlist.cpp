@@ -53,7 +53,9 @@ void replaceSong(int index, const MediaObjectInfo &item)
 bool MainWindow::InitMusicList(bool mflag, bool m_Show_Reading)
 {
     Q_UNUSED(mflag);
-    if (!m_usbLinked || UsingUSBDiskList.isEmpty() || m_bUpMCUFlag || m_logo || m_seekTimer->isActive()
+    // A song chosen in the browser is about to start (m_selectBusy): a list
+    // check now would start the song that played before it.
+    if (!m_usbLinked || UsingUSBDiskList.isEmpty() || m_bUpMCUFlag || m_logo || m_seekTimer->isActive() || m_selectBusy
         || decoderRunning() || currentSource() != SourceUsb || g_CurMusicPlay.playState == PlayPlaying || !systemAwake()
         || m_listLoading || g_TempData.listLoading || g_CurMusicPlay.dbRebuilding)
         return false;

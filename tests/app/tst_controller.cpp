@@ -1,7 +1,8 @@
 // The controller's rules, on a MainWindow built in this process inside a
 // sandbox (its serial peers unanswered): random choice, the mode key, the
 // steering-wheel keys, keys during the logo and after stand-by, the source
-// key, and a settings file of garbage.
+// key, a settings file of garbage, and a list check while a song chosen in
+// the browser waits to start.
 #include "custommessage.h"
 #include "dividerswitchform.h"
 #include "globals.h"
@@ -9,9 +10,11 @@
 #include "mainwindow.h"
 #include "navform.h"
 #include "setupform.h"
+#include "silentwav.h"
 #include "soundfunctions.h"
 #include "testsandbox.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSet>
 #include <QSignalSpy>
@@ -344,6 +347,51 @@ private slots:
         g_TempData.resumePending = true;
         rig.w->Process_MediaPlay();
         QVERIFY(!g_TempData.resumePending);
+    }
+
+    // The browser's choice starts 500 ms after the press. A list check of
+    // the disk checker arriving meanwhile (its retry timer, a volume
+    // report) would rebuild the list and resume the song that played
+    // before; it waits, and the chosen song plays.
+    void listCheckWaitsForAChosenSong()
+    {
+        m_shared.reset();
+        Rig rig;
+        rig.pastLogo();
+        const QString root = rig.sb.path(QStringLiteral("/run/media/usb-storage_1/sda1"));
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/music")));
+        DiskInfo disk;
+        disk.diskPath = root;
+        UsingUSBDiskList = {disk};
+        mediaObjectInfoList.clear();
+        for (int i = 0; i < 3; ++i) {
+            MediaObjectInfo item;
+            item.filePath = root + QStringLiteral("/music/%1.wav").arg(i);
+            item.fileName = QString::number(i);
+            item.fileType = QStringLiteral("wav");
+            QFile f(item.filePath);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(silentWav());
+            mediaObjectInfoList.append(item);
+        }
+        const QString chosen = mediaObjectInfoList.at(2).filePath;
+        m_nCurSystem.set(0, SourceUsb);
+        rig.w->readSysDataOver(); // the MCU's data is in: lists may be built
+        g_CurMusicPlay.playState = PlayStopped;
+        g_CurMusicPlay.curIndex = 0;
+
+        g_CurMusicPlay.filePath = QString();
+        rig.w->playSelectedSong(2);
+        const bool checked = rig.w->InitMusicList(false, true);
+        // Nothing but the chosen song starts, and the list stays.
+        QCOMPARE(QString(g_CurMusicPlay.filePath), QString());
+        QVERIFY(!checked);
+        QCOMPARE(mediaObjectInfoList.size(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(QString(g_CurMusicPlay.filePath), chosen, 5000);
+        QCOMPARE(int(g_CurMusicPlay.curIndex), 2);
+        rig.w->StopPlayMusic(true, false);
+        UsingUSBDiskList.clear();
+        mediaObjectInfoList.clear();
     }
 };
 
