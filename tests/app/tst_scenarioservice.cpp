@@ -127,7 +127,7 @@ class TstScenarioService : public QObject
         QVERIFY(!rig.shot(shot).isEmpty());
         QVERIFY(rig.frames([](const QJsonObject &o) { return isEvent(o, "upgrade done"); }).isEmpty());
         QVERIFY(!QFile::exists(rig.dir() + QStringLiteral("/var/upgrade/mcu.bin")));
-        const double failedAt = rig.frames([](const QJsonObject &) { return true; }).last().value("time").toDouble();
+        const double failedAt = rig.lastFrameTime();
         comesBack(rig, pid, failedAt);
     }
 

@@ -44,7 +44,7 @@ private slots:
         QVERIFY(rig.isValid());
         QVERIFY(rig.start());
         QVERIFY2(rig.openSetup(QStringLiteral("设置")), qPrintable(rig.diagnostics()));
-        const double t0 = rig.frames([](const QJsonObject &) { return true; }).last().value("time").toDouble();
+        const double t0 = rig.lastFrameTime();
 
         rig.press(); // sound settings
         rig.press(); // treble: edit
@@ -79,7 +79,7 @@ private slots:
         rig.press();
         rig.knob(1); // user setting
         rig.press();
-        const double beforeSave = rig.frames([](const QJsonObject &) { return true; }).last().value("time").toDouble();
+        const double beforeSave = rig.lastFrameTime();
         rig.press(); // save
         rig.press(); // confirm
         const QString userName =
@@ -109,8 +109,7 @@ private slots:
             rig.press(kBack);
         rig.knob(1);
         rig.press();
-        const double beforeRecall =
-            rig.frames([](const QJsonObject &) { return true; }).last().value("time").toDouble();
+        const double beforeRecall = rig.lastFrameTime();
         // The EQ edits made the user EQ current (row 11): up to the top, then
         // down to Rock within the rest time.
         rig.knob(-20);
@@ -146,7 +145,7 @@ private slots:
         QVERIFY(rig.isValid());
         QVERIFY(rig.start());
         QVERIFY2(rig.openSetup(QStringLiteral("设置")), qPrintable(rig.diagnostics()));
-        const double t0 = rig.frames([](const QJsonObject &) { return true; }).last().value("time").toDouble();
+        const double t0 = rig.lastFrameTime();
         rig.press(); // sound settings
         rig.press(); // treble: edit
         rig.knob(1);
@@ -171,7 +170,7 @@ private slots:
         }
         QTRY_VERIFY2_WITH_TIMEOUT(rig.log().contains(asked), qPrintable(rig.diagnostics()), kStepMs);
         QTRY_VERIFY_WITH_TIMEOUT(rig.log().contains(QStringLiteral("service screen 5 opened")), kStepMs);
-        const double beforeSave = rig.frames([](const QJsonObject &) { return true; }).last().value("time").toDouble();
+        const double beforeSave = rig.lastFrameTime();
         rig.knob(1); // dealer setting
         rig.press();
         const QString dealerName =

@@ -31,18 +31,12 @@ int payloadByte(const QJsonObject &o, int at)
     return o.value(QStringLiteral("payload")).toString().mid(2 * at, 2).toInt(nullptr, 16);
 }
 
-double lastFrameTime(PlayerRig &rig)
-{
-    const QList<QJsonObject> all = rig.frames([](const QJsonObject &) { return true; });
-    return all.isEmpty() ? 0 : all.last().value(QStringLiteral("time")).toDouble();
-}
-
 // A wheel key held for 600 ms: true once the MCU has answered a status poll
 // with the reading and then one with both lines idle again (200 200): the
 // player gets the answers in order, so a later press comes after a release.
 bool wheelPress(PlayerRig &rig, int line1, int line2 = 200)
 {
-    const double since = lastFrameTime(rig);
+    const double since = rig.lastFrameTime();
     rig.mcu(QStringLiteral("ad %1 %2 ms=600").arg(line1).arg(line2));
     auto answered = [&] {
         bool pressed = false;
@@ -102,7 +96,7 @@ private slots:
         const QString started = QStringLiteral("steering-wheel learning of key %1 started").arg(kNextKey);
         QTRY_VERIFY2_WITH_TIMEOUT(rig.log().contains(started), qPrintable(rig.diagnostics()), kStepMs);
 
-        const double learnAt = lastFrameTime(rig);
+        const double learnAt = rig.lastFrameTime();
         QVERIFY2(wheelPress(rig, 90), qPrintable(rig.diagnostics()));
         const QString learned = QStringLiteral("steering-wheel key %1 learned: reading 90 on line 1").arg(kNextKey);
         QTRY_VERIFY2_WITH_TIMEOUT(rig.log().contains(learned), qPrintable(rig.diagnostics()), kStepMs);
@@ -134,7 +128,7 @@ private slots:
             qPrintable(rig.diagnostics()), kStepMs);
 
         // One unit off: the key, and the next song plays.
-        const double pressAt = lastFrameTime(rig);
+        const double pressAt = rig.lastFrameTime();
         QVERIFY2(wheelPress(rig, 91), qPrintable(rig.diagnostics()));
         const NowPlaying next = rig.waitForOtherSong(kFirst, kStepMs, pressAt);
         QVERIFY2(next.valid(), qPrintable(rig.diagnostics()));

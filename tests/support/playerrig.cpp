@@ -298,6 +298,12 @@ QList<QJsonObject> PlayerRig::frames(const std::function<bool(const QJsonObject 
     return out;
 }
 
+double PlayerRig::lastFrameTime()
+{
+    readTranscript();
+    return m_frames.isEmpty() ? 0 : m_frames.last().value(QStringLiteral("time")).toDouble();
+}
+
 QString PlayerRig::setting(const QString &key) const
 {
     QSettings s(m_sb.dir() + QStringLiteral("/run/media/mmcblk1p3/setting.ini"), QSettings::IniFormat);

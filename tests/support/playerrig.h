@@ -95,6 +95,9 @@ public:
     NowPlaying waitForPlaying(const QString &title, int timeoutMs, double since = 0);
     // Frames of the transcript (JSON objects) matching pred, after `since`.
     QList<QJsonObject> frames(const std::function<bool(const QJsonObject &)> &pred, double since = 0);
+    // The time of the transcript's last record (0 before any): a `since`
+    // for what comes after this moment.
+    double lastFrameTime();
 
     QString setting(const QString &key) const;
     QString log() const;
