@@ -140,9 +140,11 @@ private:
     // request, another key) does not meet the screens still moving.
     bool closeBrowser(int depth)
     {
+        // A key that comes while a page still slides in is dropped: the
+        // first back waits as the later ones do.
         for (int i = 0; i <= depth; ++i) {
-            key(QStringLiteral("tap ") + kBack);
             key(QStringLiteral("wait 900"));
+            key(QStringLiteral("tap ") + kBack);
         }
         return waitLog(QStringLiteral("back on screen 1"));
     }
